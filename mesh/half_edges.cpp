@@ -238,6 +238,187 @@ bool linkable(const BodyPart& part, size_t f) {
            3 * f + 2 < part.halfEdges.size();
 }
 
+
+// One part's build. A build makes the part's records one after another, so half-edge i of the
+// part's list is record halfEdgeBase + i and the part's vertex records are vertexBase + 0, 1, ...;
+// the work below runs on these local numbers, in compact arrays, and writes the records as it
+// goes.
+class PartBuild {
+public:
+    PartBuild(BodyPart& part, VertexLookup& lookup) : part_(part), lookup_(lookup) {}
+
+    void run() {
+        allocateAndLink();
+        pairTwins();
+        markBoundary();
+        countValences();
+        // Sharpness starts at 0 on every half-edge and vertex: fresh records already hold it.
+    }
+
+private:
+    // Makes one face record and three half-edges per polygon and links each triangle as it
+    // goes (the records come out exactly as allocation followed by linking would leave them),
+    // noting each half-edge's ends by local vertex number (-1 where no triangle links it).
+    void allocateAndLink() {
+        TopologyArena& arena = *part_.arena;
+        const size_t faceCount = part_.polygons.size();
+        halfEdgeBase_ = static_cast<RecordIndex>(arena.halfEdges.size());
+        vertexBase_ = static_cast<RecordIndex>(arena.vertices.size());
+        const RecordIndex faceBase = static_cast<RecordIndex>(arena.faces.size());
+        part_.faces.resize(faceCount);
+        part_.halfEdges.resize(3 * faceCount);
+        origin_.assign(3 * faceCount, -1);
+        target_.assign(3 * faceCount, -1);
+        for (size_t f = 0; f < faceCount; ++f) {
+            const RecordIndex face = faceBase + static_cast<RecordIndex>(f);
+            const RecordIndex h0 = halfEdgeBase_ + static_cast<RecordIndex>(3 * f);
+            const RecordIndex h[3] = {h0, h0 + 1, h0 + 2};
+            part_.faces[f] = face;
+            for (size_t k = 0; k < 3; ++k) part_.halfEdges[3 * f + k] = h[k];
+            const Polygon& polygon = part_.polygons[f];
+            if (polygon.size() < 3) {
+                arena.faces.push_back(MeshFace{NONE_INDEX, static_cast<int32_t>(f)});
+                arena.halfEdges.resize(arena.halfEdges.size() + 3);
+                continue;
+            }
+            arena.faces.push_back(MeshFace{h0, static_cast<int32_t>(f)});
+            for (size_t k = 0; k < 3; ++k) {
+                HalfEdge e;
+                e.face = face;
+                e.next = h[(k + 1) % 3];
+                e.prev = h[(k + 2) % 3];
+                e.origin = vertexFor(part_, lookup_, polygon[k].positionIndex);
+                arena.vertices[static_cast<size_t>(e.origin)].edge = h[k];
+                e.target = vertexFor(part_, lookup_, polygon[(k + 1) % 3].positionIndex);
+                arena.vertices[static_cast<size_t>(e.target)].edge = e.next;
+                origin_[3 * f + k] = e.origin - vertexBase_;
+                target_[3 * f + k] = e.target - vertexBase_;
+                arena.halfEdges.push_back(e);
+            }
+        }
+        vertexCount_ = part_.vertices.size();
+    }
+
+    // Each half-edge, right after it was linked, was paired with every unpaired half-edge linked
+    // before it (or itself) that runs the other way between the same two records; the last such
+    // one became its twin. Linking goes in list order, so "linked before it" is "at or before it
+    // in the list". Candidates are found among the half-edges grouped by origin and, within an
+    // origin, by target and list position; each group keeps a cursor before which every entry
+    // is paired.
+    void pairTwins() {
+        const size_t n = origin_.size();
+        std::vector<uint32_t> start(vertexCount_ + 1, 0);
+        for (size_t i = 0; i < n; ++i) {
+            if (origin_[i] >= 0) ++start[static_cast<size_t>(origin_[i]) + 1];
+        }
+        for (size_t v = 0; v < vertexCount_; ++v) start[v + 1] += start[v];
+        // Entry: target in the high half, list position in the low half, so that sorting the
+        // numbers sorts by target and then by position.
+        std::vector<uint64_t> entries(start[vertexCount_]);
+        {
+            std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+            for (size_t i = 0; i < n; ++i) {
+                if (origin_[i] < 0) continue;
+                entries[fill[static_cast<size_t>(origin_[i])]++] =
+                    (static_cast<uint64_t>(static_cast<uint32_t>(target_[i])) << 32) | i;
+            }
+        }
+        for (size_t v = 0; v < vertexCount_; ++v) {
+            const auto first = entries.begin() + start[v];
+            const auto last = entries.begin() + start[v + 1];
+            if (last - first <= 16) {
+                for (auto it = first + (first != last ? 1 : 0); it < last; ++it) {
+                    const uint64_t value = *it;
+                    auto hole = it;
+                    for (; hole != first && value < *(hole - 1); --hole) *hole = *(hole - 1);
+                    *hole = value;
+                }
+            } else {
+                std::sort(first, last);
+            }
+        }
+        std::vector<uint32_t> cursor(entries.size());
+        for (size_t k = 0; k < cursor.size(); ++k) cursor[k] = static_cast<uint32_t>(k);
+
+        paired_.assign(n, 0);
+        twin_.assign(n, -1);
+        for (size_t i = 0; i < n; ++i) {
+            if (origin_[i] < 0 || paired_[i] != 0) continue;
+            // The group (target -> origin) within the target's entries.
+            const uint32_t lo = start[static_cast<size_t>(target_[i])];
+            const uint32_t hi = start[static_cast<size_t>(target_[i]) + 1];
+            const uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(origin_[i])) << 32;
+            uint32_t begin = lo;
+            if (hi - lo <= 16) {
+                while (begin < hi && entries[begin] < key) ++begin;
+            } else {
+                begin = static_cast<uint32_t>(std::lower_bound(entries.begin() + lo, entries.begin() + hi, key) -
+                                              entries.begin());
+            }
+            if (begin == hi || (entries[begin] >> 32) != (key >> 32)) continue;
+            uint32_t k = cursor[begin];
+            for (; k < hi && (entries[k] >> 32) == (key >> 32) && static_cast<uint32_t>(entries[k]) <= i; ++k) {
+                const size_t m = static_cast<uint32_t>(entries[k]);
+                if (paired_[m] == 0) pairLocal(i, m);
+            }
+            cursor[begin] = k;
+        }
+    }
+
+    void pairLocal(size_t i, size_t m) {
+        paired_[i] = paired_[m] = 1;
+        twin_[i] = static_cast<int32_t>(m);
+        twin_[m] = static_cast<int32_t>(i);
+        const RecordIndex hRecord = halfEdgeBase_ + static_cast<RecordIndex>(i);
+        const RecordIndex mRecord = halfEdgeBase_ + static_cast<RecordIndex>(m);
+        pair(part_.halfEdge(hRecord), hRecord, part_.halfEdge(mRecord), mRecord);
+    }
+
+    // Every unpaired half-edge makes its ends boundary vertices and becomes its origin's edge.
+    void markBoundary() {
+        for (size_t i = 0; i < origin_.size(); ++i) {
+            if (paired_[i] != 0 || origin_[i] < 0) continue;
+            MeshVertex& o = part_.vertex(vertexBase_ + origin_[i]);
+            o.boundary = 1;
+            o.edge = halfEdgeBase_ + static_cast<RecordIndex>(i);
+            part_.vertex(vertexBase_ + target_[i]).boundary = 1;
+        }
+    }
+
+    // The walk twin -> next around each interior vertex, on the local twin array: next of
+    // half-edge 3f+k is 3f+(k+1) mod 3.
+    void countValences() {
+        const size_t limit = ringStepLimit(part_.halfEdges.size());
+        for (size_t v = 0; v < vertexCount_; ++v) {
+            MeshVertex& vertex = part_.vertex(vertexBase_ + static_cast<RecordIndex>(v));
+            if (vertex.boundary != 0) continue;
+            const int32_t start = vertex.edge - halfEdgeBase_;
+            int32_t e = start;
+            int32_t steps = 0;
+            bool closed = false;
+            for (size_t step = 0; step < limit && e >= 0; ++step) {
+                ++steps;
+                const int32_t t = twin_[static_cast<size_t>(e)];
+                e = t < 0 ? -1 : t - t % 3 + (t % 3 + 1) % 3;
+                if (e == start) {
+                    closed = true;
+                    break;
+                }
+            }
+            vertex.valence += steps;
+            if (!closed) reportRingFault("valence", part_.name, vertex.positionIndex);
+        }
+    }
+
+    BodyPart& part_;
+    VertexLookup& lookup_;
+    RecordIndex halfEdgeBase_ = 0;
+    RecordIndex vertexBase_ = 0;
+    size_t vertexCount_ = 0;
+    std::vector<int32_t> origin_, target_, twin_;
+    std::vector<uint8_t> paired_;
+};
+
 }  // namespace
 
 void Model::buildHalfEdges() {
@@ -250,7 +431,6 @@ void Model::buildHalfEdges() {
     arena->halfEdges.reserve(3 * polygonCount);
     arena->vertices.reserve(3 * polygonCount);
     VertexLookup lookup(positions.size());
-    std::vector<int32_t> local;
 
     for (BodyPart& part : parts) {
         part.halfEdges.clear();
@@ -258,56 +438,7 @@ void Model::buildHalfEdges() {
         part.vertices.clear();
         part.arena = arena;
         if (part.polygons.empty()) continue;
-
-        // Allocation: one face record and three blank half-edges per polygon.
-        const size_t faceCount = part.polygons.size();
-        part.faces.reserve(faceCount);
-        part.halfEdges.reserve(3 * faceCount);
-        for (size_t f = 0; f < faceCount; ++f) {
-            part.faces.push_back(static_cast<RecordIndex>(arena->faces.size()));
-            arena->faces.push_back(MeshFace{NONE_INDEX, static_cast<int32_t>(f)});
-            for (int k = 0; k < 3; ++k) {
-                part.halfEdges.push_back(static_cast<RecordIndex>(arena->halfEdges.size()));
-                arena->halfEdges.push_back(HalfEdge{});
-            }
-        }
-
-        // Linking, triangle by triangle.
-        for (size_t f = 0; f < faceCount; ++f) {
-            if (linkable(part, f)) linkTriangle(part, lookup, f);
-        }
-
-        // Twins. Each half-edge, right after it was linked, was paired with every unpaired
-        // half-edge linked before it (or itself) that runs the other way between the same two
-        // records; the last such one became its twin. Linking goes in list order, so "linked
-        // before it" is "at or before it in the list".
-        const size_t vertexCount = numberVertices(part, local);
-        TwinRuns runs(part, local, vertexCount);
-        for (size_t i = 0; i < part.halfEdges.size(); ++i) {
-            const RecordIndex hRecord = part.halfEdges[i];
-            if (!runs.linked(i) || part.halfEdge(hRecord).paired != 0) continue;
-            uint32_t begin = 0, end = 0;
-            if (!runs.opposite(i, begin, end)) continue;
-            uint32_t& k = runs.cursor(begin);
-            for (; k < end && runs.entry(k) <= i; ++k) {
-                const RecordIndex mRecord = part.halfEdges[runs.entry(k)];
-                HalfEdge& m = part.halfEdge(mRecord);
-                if (m.paired == 0) pair(part.halfEdge(hRecord), hRecord, m, mRecord);
-            }
-        }
-
-        // Boundary marking.
-        for (RecordIndex h : part.halfEdges) {
-            const HalfEdge& e = part.halfEdge(h);
-            if (e.boundary == 0 || e.origin == NONE_INDEX) continue;
-            part.vertex(e.origin).boundary = 1;
-            part.vertex(e.origin).edge = h;
-            part.vertex(e.target).boundary = 1;
-        }
-
-        forgetNumbers(part, local);
-        countValences(part);
-        // Sharpness starts at 0 on every half-edge and vertex: fresh records already hold it.
+        PartBuild(part, lookup).run();
         lookup.clear(part);
     }
     std::printf("Done\n");

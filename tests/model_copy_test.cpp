@@ -107,7 +107,7 @@ TEST(ModelCopy, MovesGiveWhatCopiesGive) {
     const Model source = builtWithNormals();
     Model toMove = source;
     toMove.subdivisionLevel = 5;
-    toMove.sourcePath = "x";
+    toMove.sourcePath.assign(3, 'x');
     toMove.parts[0].faceNormals = {{1, 0, 0}};
     const Model copied(toMove);
     const Model moved(std::move(toMove));
