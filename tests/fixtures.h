@@ -1,0 +1,40 @@
+// Small meshes shared by the tests, and a generator of random, often broken, meshes.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mesh/model.h"
+
+namespace fixtures {
+
+using Triangle = std::vector<int32_t>;  // 0-based position indices, 3 or more
+
+struct PartSpec {
+    std::string name;
+    std::vector<Triangle> polygons;
+};
+
+// A model with the given positions and parts; corners get normalSlot -1 unless normalSlots.
+Model makeModel(std::vector<Vec3> positions, std::vector<PartSpec> parts, bool normalSlots = false);
+
+Model singleTriangle();       // (0,0,0) (1,0,0) (0,1,0)
+Model twoTriangles();         // (1,2,3) and (3,2,4) in one part, sharing the edge 2-3
+Model tetrahedron();          // closed, consistently oriented
+Model octahedron();           // closed, valence 4 everywhere
+Model icosahedron();          // closed, valence 5 everywhere
+Model openFan(int sides);     // a centre vertex surrounded by `sides` triangles, open rim
+Model planarGrid(int n);      // n x n squares in z = 0, two triangles each
+// A closed UV sphere with `rings` x `segments` quads split into triangles plus pole fans.
+Model uvSphere(int rings, int segments, float radius = 1.0f);
+
+// Random positions and random polygons over them: shared positions between parts, both
+// orientations, edges used by three or more triangles, four-corner polygons, degenerate corners.
+Model randomMesh(std::mt19937& rng);
+
+// Records of two models compared field by field (arena indices included); "" when equal.
+std::string compareTopology(const Model& a, const Model& b);
+
+}  // namespace fixtures

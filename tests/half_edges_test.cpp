@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "mesh/ring_walk.h"
+#include "mesh/topology_check.h"
+#include "tests/fixtures.h"
+#include "tests/literal_scans.h"
+
+namespace {
+
+int g_ringFaults = 0;
+void countRingFault(const char*, const std::string&, int32_t) { ++g_ringFaults; }
+
+// Ring faults are counted instead of ending the test process.
+class HalfEdges : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_ringFaults = 0;
+        previous_ = setRingFaultHandler(&countRingFault);
+    }
+    void TearDown() override { setRingFaultHandler(previous_); }
+
+    static void build(Model& m) {
+        ::testing::internal::CaptureStdout();
+        m.buildHalfEdges();
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Building 0th Set of Half Edges...Done\n");
+    }
+
+    RingFaultHandler previous_ = nullptr;
+};
+
+const HalfEdge& edge(const BodyPart& part, size_t i) { return part.halfEdge(part.halfEdges[i]); }
+const MeshVertex& vertex(const BodyPart& part, size_t i) { return part.vertex(part.vertices[i]); }
+
+TEST_F(HalfEdges, SingleTriangleIsAllBoundary) {
+    Model m = fixtures::singleTriangle();
+    build(m);
+    const BodyPart& part = m.parts[0];
+    ASSERT_EQ(part.halfEdges.size(), 3u);
+    ASSERT_EQ(part.vertices.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(edge(part, i).boundary, 1);
+        EXPECT_EQ(edge(part, i).twin, NONE_INDEX);
+        EXPECT_EQ(vertex(part, i).boundary, 1);
+        EXPECT_EQ(vertex(part, i).valence, 0);
+        EXPECT_EQ(part.halfEdge(vertex(part, i).edge).origin, part.vertices[i]);
+        EXPECT_EQ(edge(part, i).midpointIndex, NONE_INDEX);
+    }
+    EXPECT_EQ(checkHalfEdges(part), "");
+}
+
+TEST_F(HalfEdges, TwoTrianglesShareOneEdge) {
+    Model m = fixtures::twoTriangles();
+    build(m);
+    const BodyPart& part = m.parts[0];
+    // Half-edge 1 runs 1 -> 2 in the first triangle, half-edge 3 runs 2 -> 1 in the second.
+    EXPECT_EQ(edge(part, 1).twin, part.halfEdges[3]);
+    EXPECT_EQ(edge(part, 3).twin, part.halfEdges[1]);
+    int boundaries = 0;
+    for (size_t i = 0; i < 6; ++i) boundaries += edge(part, i).boundary;
+    EXPECT_EQ(boundaries, 4);
+    std::vector<int32_t> order;
+    for (size_t i = 0; i < part.vertices.size(); ++i) order.push_back(vertex(part, i).positionIndex);
+    EXPECT_EQ(order, (std::vector<int32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(checkHalfEdges(part), "");
+}
+
+TEST_F(HalfEdges, ClosedMeshesHaveNoBoundaryAndTheirValences) {
+    struct Case {
+        Model model;
+        int valence;
+    };
+    for (Case c : {Case{fixtures::tetrahedron(), 3}, Case{fixtures::octahedron(), 4}, Case{fixtures::icosahedron(), 5}}) {
+        build(c.model);
+        const BodyPart& part = c.model.parts[0];
+        EXPECT_EQ(checkHalfEdges(part), "");
+        for (size_t i = 0; i < part.halfEdges.size(); ++i) EXPECT_EQ(edge(part, i).paired, 1);
+        for (size_t i = 0; i < part.vertices.size(); ++i) {
+            EXPECT_EQ(vertex(part, i).boundary, 0);
+            EXPECT_EQ(vertex(part, i).valence, c.valence);
+        }
+    }
+}
+
+TEST_F(HalfEdges, SameDirectionEdgesDoNotPair) {
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{"head", {{0, 1, 2}, {1, 2, 3}}}});
+    build(m);
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(edge(m.parts[0], i).boundary, 1);
+}
+
+TEST_F(HalfEdges, PartsNeverShareRecords) {
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+                                  {{"head", {{0, 1, 2}}}, {"torso", {{2, 1, 0}}}, {"tail", {}}});
+    build(m);
+    const BodyPart& a = m.parts[0];
+    const BodyPart& b = m.parts[1];
+    ASSERT_EQ(a.vertices.size(), 3u);
+    ASSERT_EQ(b.vertices.size(), 3u);
+    for (RecordIndex v : a.vertices) EXPECT_EQ(std::count(b.vertices.begin(), b.vertices.end(), v), 0);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(edge(a, i).twin, NONE_INDEX);
+    EXPECT_TRUE(m.parts[2].halfEdges.empty() && m.parts[2].faces.empty() && m.parts[2].vertices.empty());
+}
+
+TEST_F(HalfEdges, QuadsUseTheirFirstThreeCorners) {
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2, 3}}}});
+    build(m);
+    EXPECT_EQ(m.parts[0].vertices.size(), 3u);
+    EXPECT_EQ(checkHalfEdges(m.parts[0]), "");
+}
+
+TEST_F(HalfEdges, CopiesShareRecordsUntilRebuilt) {
+    Model a = fixtures::tetrahedron();
+    build(a);
+    Model b = a;
+    EXPECT_EQ(b.parts[0].arena, a.parts[0].arena);
+    EXPECT_EQ(b.parts[0].vertices, a.parts[0].vertices);
+    b.parts[0].halfEdge(b.parts[0].halfEdges[0]).sharpness = 7;
+    EXPECT_EQ(edge(a.parts[0], 0).sharpness, 7);  // written through the copy, seen through a
+
+    const std::weak_ptr<TopologyArena> old = a.parts[0].arena;
+    build(b);
+    EXPECT_NE(b.parts[0].arena, a.parts[0].arena);
+    EXPECT_EQ(edge(a.parts[0], 0).sharpness, 7);
+    EXPECT_EQ(edge(b.parts[0], 0).sharpness, 0);
+    a = Model();
+    EXPECT_TRUE(old.expired());  // nothing refers to the old records any more
+}
+
+// Indexed build and relink against the literal scans, on random and often broken meshes.
+TEST_F(HalfEdges, IndexedScansMatchLiteralScans) {
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 400; ++round) {
+        Model fast = fixtures::randomMesh(rng);
+        Model slow = fast;
+        g_ringFaults = 0;
+        build(fast);
+        const int fastFaults = g_ringFaults;
+        g_ringFaults = 0;
+        literal::build(slow);
+        ASSERT_EQ(fixtures::compareTopology(fast, slow), "") << "build, round " << round;
+        ASSERT_EQ(g_ringFaults, fastFaults) << "round " << round;
+
+        // A relink of blank records (the state a subdivision step leaves), some of them already
+        // paired, and of a part that already lists vertices.
+        for (Model* m : {&fast, &slow}) {
+            for (BodyPart& part : m->parts) {
+                auto arena = std::make_shared<TopologyArena>(*part.arena);
+                part.arena = arena;
+                for (RecordIndex h : part.halfEdges) {
+                    HalfEdge& e = part.halfEdge(h);
+                    const bool keepPaired = (h % 7) == 0 && e.paired;
+                    e = HalfEdge{};
+                    if (keepPaired) {
+                        e.paired = 1;
+                        e.boundary = 0;
+                    }
+                }
+                if (round % 2 == 0) part.vertices.clear();
+            }
+        }
+        g_ringFaults = 0;
+        fast.relinkHalfEdges();
+        const int fastRelinkFaults = g_ringFaults;
+        g_ringFaults = 0;
+        literal::relink(slow);
+        ASSERT_EQ(fixtures::compareTopology(fast, slow), "") << "relink, round " << round;
+        ASSERT_EQ(g_ringFaults, fastRelinkFaults) << "round " << round;
+    }
+}
+
+TEST_F(HalfEdges, RelinkOfFreshRecordsPassesTheCheck) {
+    Model m = fixtures::icosahedron();
+    build(m);
+    for (BodyPart& part : m.parts) {
+        for (RecordIndex h : part.halfEdges) part.halfEdge(h) = HalfEdge{};
+        part.vertices.clear();
+    }
+    m.relinkHalfEdges();
+    EXPECT_EQ(checkHalfEdges(m.parts[0]), "");
+    // Each relink lowers a vertex's sharpness once per half-edge starting or ending there.
+    for (RecordIndex v : m.parts[0].vertices) EXPECT_EQ(m.parts[0].vertex(v).sharpness, -10);
+}
+
+TEST_F(HalfEdges, NonClosingRingIsReportedNotLooped) {
+    // Three triangles on one edge in the same direction: the build pairs the later half-edge
+    // with both earlier ones, so twins stop being symmetric and a walk may never come back.
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}},
+                                  {{"head", {{0, 1, 2}, {0, 1, 3}, {1, 0, 4}, {2, 1, 4}, {4, 0, 2}}}});
+    build(m);  // terminates
+    Model n = m;
+    literal::build(n);
+    EXPECT_EQ(fixtures::compareTopology(m, n), "");
+}
+
+}  // namespace
