@@ -277,8 +277,8 @@ TEST(CreatureFiles, PartsAreClosedManifoldsWoundClockwiseFromOutside) {
 }
 
 TEST(CreatureFiles, PositionsArePairwiseApart) {
-    // A refinement step finds a vertex it has met before by searching for an equal point, so
-    // two creatures' worth of coinciding positions would merge vertices of different parts.
+    // A refinement step finds a vertex it has met before by searching for a point equal to the
+    // one it computes, so vertices at one spot could be merged across parts.
     for (Species species : creature_files::ALL_SPECIES) {
         const ObjFile obj = committed(species);
         double closest = 1e9;
