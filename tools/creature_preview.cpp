@@ -1,12 +1,13 @@
 // A look at the start creatures as the viewer will draw them, saved as a PNG.
 //
-// Usage: creature_preview OUT.png [--focus N] [--turn DEGREES] [--outward]
+// Usage: creature_preview OUT.png [--focus N] [--turn DEGREES] [--crop N] [--outward]
 //
 // Each creature is refined like its display copy (Loop steps: 1, 2, 1), given the normals of
 // the Loop limit surface, and drawn in the start layout with the viewer's colour rule: base
 // (0.02, 0.04, 0.2) plus shade = (p - L) . n + 0.2 with L = (0, 0, -1), then a dark pass pushed
 // along the normals by a random 0 .. 0.124. --focus N moves the camera close to creature N
-// (0, 1, 2) without changing its shading, --turn adds a turn about y to every creature, and
+// (0, 1, 2) without changing its shading, --turn adds a turn about y to every creature, --crop N
+// enlarges the part of the start view around creature N fourfold (the same image, cut out), and
 // --outward flips the normals (to compare with outward-pointing ones).
 #include <GL/freeglut.h>
 #include <GL/glu.h>
@@ -139,6 +140,7 @@ const Placement PLACEMENTS[3] = {
 std::vector<Shape> shapes;
 std::string outPath;
 int focus = -1;
+int crop = -1;
 double extraTurn = 0.0;
 bool outward = false;
 
@@ -198,7 +200,18 @@ void display() {
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(width) / height, 0.1, 1000.0);
+    const double aspect = static_cast<double>(width) / height;
+    if (crop >= 0) {
+        // A quarter of the start frustum in each direction, centred on the creature's middle.
+        const double nearTop = 0.1 * std::tan(22.5 * std::numbers::pi / 180.0);
+        const Placement& c = PLACEMENTS[crop];
+        const double depth = 20.0 - c.z;
+        const double cx = c.x / depth * 0.1, cy = (c.y + 1.5) / depth * 0.1;
+        const double halfHeight = nearTop / 4.0, halfWidth = halfHeight * aspect;
+        glFrustum(cx - halfWidth, cx + halfWidth, cy - halfHeight, cy + halfHeight, 0.1, 1000.0);
+    } else {
+        gluPerspective(45.0, aspect, 0.1, 1000.0);
+    }
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     if (focus >= 0) {
@@ -229,14 +242,17 @@ void display() {
 int main(int argc, char** argv) {
     glutInit(&argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr,
-                     "Usage: creature_preview OUT.png [--focus N] [--turn DEG] [--outward]\n");
+        std::fprintf(
+            stderr,
+            "Usage: creature_preview OUT.png [--focus N] [--turn DEG] [--crop N] [--outward]\n");
         return 1;
     }
     outPath = argv[1];
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--focus") == 0 && i + 1 < argc)
             focus = std::atoi(argv[++i]) % 3;
+        else if (std::strcmp(argv[i], "--crop") == 0 && i + 1 < argc)
+            crop = std::atoi(argv[++i]) % 3;
         else if (std::strcmp(argv[i], "--turn") == 0 && i + 1 < argc)
             extraTurn = std::atof(argv[++i]);
         else if (std::strcmp(argv[i], "--outward") == 0)
