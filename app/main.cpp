@@ -11,19 +11,33 @@
 namespace {
 
 // The callbacks pass GLUT's arguments on unchanged.
-void onReshape(int width, int height) { Camera::instance().reshape(width, height); }
-void onDisplay() { ViewerWindow::instance().display(); }
-void onIdle() { ViewerWindow::instance().tick(); }
-void onMotion(int x, int y) { InputController::instance().onMotion(x, y); }
-void onPassiveMotion(int x, int y) { InputController::instance().onPassiveMotion(x, y); }
+void onReshape(int width, int height) {
+    Camera::instance().reshape(width, height);
+}
+void onDisplay() {
+    ViewerWindow::instance().display();
+}
+void onIdle() {
+    ViewerWindow::instance().tick();
+}
+void onMotion(int x, int y) {
+    InputController::instance().onMotion(x, y);
+}
+void onPassiveMotion(int x, int y) {
+    InputController::instance().onPassiveMotion(x, y);
+}
 void onMouse(int button, int state, int x, int y) {
     InputController::instance().onMouseButton(button, state, x, y);
 }
-void onKeyboard(unsigned char key, int x, int y) { InputController::instance().onKey(key, x, y); }
+void onKeyboard(unsigned char key, int x, int y) {
+    InputController::instance().onKey(key, x, y);
+}
 void onKeyboardUp(unsigned char key, int x, int y) {
     InputController::instance().onOtherKey(key, x, y);
 }
-void onSpecial(int key, int x, int y) { InputController::instance().onOtherKey(key, x, y); }
+void onSpecial(int key, int x, int y) {
+    InputController::instance().onOtherKey(key, x, y);
+}
 
 }  // namespace
 

@@ -16,11 +16,11 @@ inline constexpr int TITLE_EXIT_STATUS = -1;
 
 class ViewerWindow {
 public:
-    int width = 0;           // window width in pixels; the camera's reshape keeps it current
-    int height = 0;          // window height in pixels
-    float currentTime = 0;   // milliseconds since GLUT started, as of the last idle tick
-    GLuint titleList = 0;    // display list of the title quad
-    RawImage titleImage;     // the title picture and its texture
+    int width = 0;          // window width in pixels; the camera's reshape keeps it current
+    int height = 0;         // window height in pixels
+    float currentTime = 0;  // milliseconds since GLUT started, as of the last idle tick
+    GLuint titleList = 0;   // display list of the title quad
+    RawImage titleImage;    // the title picture and its texture
 
     // The program's window object, created on first use (after the GLUT window exists: the
     // constructor reads GLUT's clock) and never destroyed.

@@ -96,7 +96,9 @@ private:
 
 // ---- Shapes, anti-aliased by their distance to the pixel centre --------------------------------
 
-float coverage(float signedDistance) { return std::clamp(0.5f - signedDistance, 0.0f, 1.0f); }
+float coverage(float signedDistance) {
+    return std::clamp(0.5f - signedDistance, 0.0f, 1.0f);
+}
 
 void drawLine(Canvas& canvas, float x0, float y0, float x1, float y1, float width, Rgb colour,
               float alpha) {
@@ -153,9 +155,8 @@ void fillRoundedRect(Canvas& canvas, float x0, float y0, float x1, float y1, flo
                      Rgb colour, float alpha) {
     for (int y = static_cast<int>(y0) - 1; y <= static_cast<int>(y1) + 1; ++y) {
         for (int x = static_cast<int>(x0) - 1; x <= static_cast<int>(x1) + 1; ++x) {
-            const float d = roundedRectDistance(static_cast<float>(x) + 0.5f,
-                                                static_cast<float>(y) + 0.5f, x0, y0, x1, y1,
-                                                radius);
+            const float d = roundedRectDistance(
+                static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, x0, y0, x1, y1, radius);
             canvas.blend(x, y, colour, alpha * coverage(d));
         }
     }
@@ -165,9 +166,8 @@ void strokeRoundedRect(Canvas& canvas, float x0, float y0, float x1, float y1, f
                        float width, Rgb colour, float alpha) {
     for (int y = static_cast<int>(y0) - 2; y <= static_cast<int>(y1) + 2; ++y) {
         for (int x = static_cast<int>(x0) - 2; x <= static_cast<int>(x1) + 2; ++x) {
-            const float d = roundedRectDistance(static_cast<float>(x) + 0.5f,
-                                                static_cast<float>(y) + 0.5f, x0, y0, x1, y1,
-                                                radius);
+            const float d = roundedRectDistance(
+                static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, x0, y0, x1, y1, radius);
             canvas.blend(x, y, colour, alpha * coverage(std::fabs(d) - width * 0.5f));
         }
     }
@@ -193,16 +193,16 @@ public:
     }
 
     // Draws text with its baseline at y, starting at x; returns the width.
-    float draw(Canvas& canvas, const std::string& text, float x, float y, int pixelSize,
-               Rgb colour, float alpha = 1.0f, float tracking = 0.0f) {
+    float draw(Canvas& canvas, const std::string& text, float x, float y, int pixelSize, Rgb colour,
+               float alpha = 1.0f, float tracking = 0.0f) {
         return layout(&canvas, text, x, y, pixelSize, colour, alpha, tracking);
     }
 
     float drawCentred(Canvas& canvas, const std::string& text, float centreX, float y,
                       int pixelSize, Rgb colour, float alpha = 1.0f, float tracking = 0.0f) {
         const float width = measure(text, pixelSize, tracking);
-        return draw(canvas, text, std::round(centreX - width * 0.5f), y, pixelSize, colour,
-                    alpha, tracking);
+        return draw(canvas, text, std::round(centreX - width * 0.5f), y, pixelSize, colour, alpha,
+                    tracking);
     }
 
 private:
@@ -282,9 +282,10 @@ struct Sphere {
 Sphere icosahedron() {
     const float t = (1.0f + std::sqrt(5.0f)) * 0.5f;
     Sphere s;
-    const P3 raw[12] = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
-                        {0, -1, -t}, {0, 1, -t}, {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
-    for (const P3& p : raw) s.points.push_back(normalised(p));
+    const P3 raw[12] = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
+                        {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
+    for (const P3& p : raw)
+        s.points.push_back(normalised(p));
     s.triangles = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
                    {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
                    {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
@@ -322,8 +323,8 @@ Sphere refine(const Sphere& coarse) {
 
 // Draws the sphere's edges as a wireframe, turned for a three-quarter view, centred at (cx, cy)
 // with the given radius. Edges at the back are faint, at the front bright.
-void drawSphere(Canvas& canvas, const Sphere& sphere, float cx, float cy, float radius,
-                Rgb colour, float lineWidth) {
+void drawSphere(Canvas& canvas, const Sphere& sphere, float cx, float cy, float radius, Rgb colour,
+                float lineWidth) {
     const float yaw = 0.5f;
     const float pitch = 0.35f;
     std::vector<P3> turned;
@@ -402,8 +403,8 @@ void paint(Canvas& canvas, Fonts fonts) {
 
     // Title and subtitle.
     const int titleSize = 74;
-    fonts.bold.drawCentred(canvas, "Subdivision Surfaces", 514.0f, 131.0f, titleSize,
-                           hex(0x05070f), 0.55f);
+    fonts.bold.drawCentred(canvas, "Subdivision Surfaces", 514.0f, 131.0f, titleSize, hex(0x05070f),
+                           0.55f);
     fonts.bold.drawCentred(canvas, "Subdivision Surfaces", 512.0f, 128.0f, titleSize, WHITE);
     fonts.regular.drawCentred(canvas, "Breed creatures with smooth, subdivided bodies", 512.0f,
                               178.0f, 28, MUTED);
@@ -425,8 +426,7 @@ void paint(Canvas& canvas, Fonts fonts) {
     fillRoundedRect(canvas, 70.0f, panelTop + 6.0f, 954.0f, panelBottom + 6.0f, 26.0f,
                     hex(0x05070f), 0.35f);
     fillRoundedRect(canvas, 70.0f, panelTop, 954.0f, panelBottom, 26.0f, PANEL, 0.92f);
-    strokeRoundedRect(canvas, 70.0f, panelTop, 954.0f, panelBottom, 26.0f, 1.5f, KEYCAP_EDGE,
-                      0.6f);
+    strokeRoundedRect(canvas, 70.0f, panelTop, 954.0f, panelBottom, 26.0f, 1.5f, KEYCAP_EDGE, 0.6f);
 
     const float labelX = 112.0f;
     const float textX = 262.0f;

@@ -36,7 +36,9 @@ Vec3 ArcBall::mapToSphere(Point point) const {
     return {x, y, std::sqrt(1.0f - lengthSquared)};
 }
 
-void ArcBall::click(Point point) { startVector = mapToSphere(point); }
+void ArcBall::click(Point point) {
+    startVector = mapToSphere(point);
+}
 
 Quaternion ArcBall::drag(Point point) {
     endVector = mapToSphere(point);

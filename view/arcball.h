@@ -19,14 +19,14 @@ public:
         float y = 0.0f;
     };
 
-    Mat4 transform;       // accumulated rotation, handed to OpenGL unchanged
-    Mat3 lastRotation;    // rotation held when the current drag began
-    Mat3 thisRotation;    // current rotation
-    Point mousePoint;     // last mouse position that the input handlers stored
-    Vec3 startVector;     // sphere point where the current drag began
-    Vec3 endVector;       // sphere point of the latest drag position
-    float adjustWidth;    // 1 / ((width - 1) * 0.5); 0 for a window one pixel wide
-    float adjustHeight;   // 1 / ((height - 1) * 0.5); 0 for a window one pixel high
+    Mat4 transform;      // accumulated rotation, handed to OpenGL unchanged
+    Mat3 lastRotation;   // rotation held when the current drag began
+    Mat3 thisRotation;   // current rotation
+    Point mousePoint;    // last mouse position that the input handlers stored
+    Vec3 startVector;    // sphere point where the current drag began
+    Vec3 endVector;      // sphere point of the latest drag position
+    float adjustWidth;   // 1 / ((width - 1) * 0.5); 0 for a window one pixel wide
+    float adjustHeight;  // 1 / ((height - 1) * 0.5); 0 for a window one pixel high
 
     // Identity rotations, zero vectors, bounds from the window size (see setBounds).
     ArcBall(int width, int height);

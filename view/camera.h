@@ -5,7 +5,7 @@
 
 class Camera {
 public:
-    int width = 0;        // window size of the last accepted reshape (0 before the first)
+    int width = 0;  // window size of the last accepted reshape (0 before the first)
     int height = 0;
     float aspect = 0.0f;  // width / height
 

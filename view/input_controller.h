@@ -7,14 +7,14 @@
 
 class InputController {
 public:
-    float fieldOfView = 45.0f;    // vertical, degrees
-    float viewOffsetZ = -20.0f;   // scene translation
+    float fieldOfView = 45.0f;   // vertical, degrees
+    float viewOffsetZ = -20.0f;  // scene translation
     float viewOffsetX = 0.0f;
     float viewOffsetY = 0.0f;
-    bool rotating = false;        // the middle button is held: a trackball drag is running
-    int32_t firstPick = -1;       // creature picked first for a breeding; -1 = none
-    int32_t hoverIndex = -999;    // creature under the mouse; -999 = none
-    int32_t titleShown = 1;       // the title screen is shown
+    bool rotating = false;      // the middle button is held: a trackball drag is running
+    int32_t firstPick = -1;     // creature picked first for a breeding; -1 = none
+    int32_t hoverIndex = -999;  // creature under the mouse; -999 = none
+    int32_t titleShown = 1;     // the title screen is shown
 
     // The program's input controller, created on first use and never destroyed.
     static InputController& instance();

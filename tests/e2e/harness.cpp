@@ -119,7 +119,8 @@ ChildProcess::ChildProcess(const std::string& executable, const std::string& wor
     std::vector<std::string> argvStrings{executable};
     argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
-    for (std::string& s : argvStrings) argv.push_back(s.data());
+    for (std::string& s : argvStrings)
+        argv.push_back(s.data());
     argv.push_back(nullptr);
 
     pid_ = fork();
@@ -194,17 +195,23 @@ std::optional<ExitStatus> ChildProcess::waitForExit(Millis timeout) {
     return ended_;
 }
 
-bool ChildProcess::running() { return pid_ > 0 && !waitForExit(0ms); }
+bool ChildProcess::running() {
+    return pid_ > 0 && !waitForExit(0ms);
+}
 
 // ---- XSession ---------------------------------------------------------------------------------
 
 namespace {
 
-Display* dpy(void* display) { return static_cast<Display*>(display); }
+Display* dpy(void* display) {
+    return static_cast<Display*>(display);
+}
 
 // Xlib reports errors (say, a window that vanished under a query) through a handler that
 // exits by default; the harness treats them as "not there".
-int ignoreXError(Display*, XErrorEvent*) { return 0; }
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
 
 int shiftOf(unsigned long mask) {
     int shift = 0;
@@ -233,7 +240,9 @@ XSession::~XSession() {
     if (display_ != nullptr) XCloseDisplay(dpy(display_));
 }
 
-void XSession::flush() { XSync(dpy(display_), False); }
+void XSession::flush() {
+    XSync(dpy(display_), False);
+}
 
 unsigned long XSession::findWindow(const std::string& title, pid_t pid, Millis timeout) {
     Display* d = dpy(display_);
@@ -264,7 +273,8 @@ unsigned long XSession::findWindow(const std::string& title, pid_t pid, Millis t
                                        &format, &items, &after, &data) == Success &&
                     data != nullptr) {
                     const bool ours =
-                        items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid;
+                        items == 1 &&
+                        static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid;
                     XFree(data);
                     if (!ours) continue;
                 }

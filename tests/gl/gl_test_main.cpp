@@ -73,7 +73,8 @@ public:
         glutInitWindowSize(1024, 768);
         glutCreateWindow("Subdivision Surfaces");
         glutDisplayFunc(noDisplay);
-        for (int i = 0; i < 5; ++i) glutMainLoopEvent();
+        for (int i = 0; i < 5; ++i)
+            glutMainLoopEvent();
 
         (void)initialInputCopy();
         ViewerWindow::instance().init(1024, 768);
@@ -86,9 +87,13 @@ std::ostream& operator<<(std::ostream& out, const Rgb8& c) {
     return out << "(" << int{c.r} << ", " << int{c.g} << ", " << int{c.b} << ")";
 }
 
-const std::filesystem::path& scratchDir() { return scratchPath(); }
+const std::filesystem::path& scratchDir() {
+    return scratchPath();
+}
 
-const InputController& initialInput() { return initialInputCopy(); }
+const InputController& initialInput() {
+    return initialInputCopy();
+}
 
 void writeFile(const std::filesystem::path& path, const std::vector<unsigned char>& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -37,9 +37,9 @@ TEST_F(InputControllerTest, ViewKeysMoveTheSceneByTwoAndReapplyTheCamera) {
         unsigned char key;
         std::array<double, 3> translation;
     } steps[] = {
-        {'u', {0, 0, -18}}, {'o', {0, 0, -20}}, {'o', {0, 0, -22}}, {'i', {0, 2, -22}},
-        {'i', {0, 4, -22}}, {'k', {0, 2, -22}}, {'l', {2, 2, -22}}, {'j', {0, 2, -22}},
-        {'j', {-2, 2, -22}},
+        {'u', {0, 0, -18}}, {'o', {0, 0, -20}}, {'o', {0, 0, -22}},
+        {'i', {0, 2, -22}}, {'i', {0, 4, -22}}, {'k', {0, 2, -22}},
+        {'l', {2, 2, -22}}, {'j', {0, 2, -22}}, {'j', {-2, 2, -22}},
     };
     for (const auto& step : steps) {
         input.onKey(step.key, 100, 100);
@@ -97,7 +97,8 @@ TEST_F(InputControllerTest, MiddleDragTurnsTheTrackballUntilRelease) {
     input.onMouseButton(GLUT_MIDDLE_BUTTON, GLUT_DOWN, 300, 300);
     EXPECT_EQ(ball.lastRotation, ball.thisRotation);
     input.onMotion(300, 300);
-    for (std::size_t i = 0; i < 16; ++i) EXPECT_NEAR(ball.transform.m[i], turned.m[i], 1e-6f);
+    for (std::size_t i = 0; i < 16; ++i)
+        EXPECT_NEAR(ball.transform.m[i], turned.m[i], 1e-6f);
     input.onMouseButton(GLUT_MIDDLE_BUTTON, GLUT_UP, 300, 300);
 }
 

@@ -15,7 +15,8 @@ protected:
     // A file of n bytes 0, 1, 2, ... (mod 251) in the scratch directory.
     std::string file(const std::string& name, std::size_t n) {
         std::vector<unsigned char> bytes(n);
-        for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<unsigned char>(i % 251);
+        for (std::size_t i = 0; i < n; ++i)
+            bytes[i] = static_cast<unsigned char>(i % 251);
         const std::filesystem::path path = scratchDir() / name;
         writeFile(path, bytes);
         return path.string();

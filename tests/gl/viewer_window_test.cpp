@@ -59,11 +59,20 @@ TEST_F(ViewerWindowTest, ThreeLightsAreConfiguredButLightingStaysOff) {
         GLenum name;
         V position, ambient, diffuse, specular;
     } lights[] = {
-        {GL_LIGHT0, {1, 1, 1, 1}, {0.5f, 0.1f, 0.4f, 1}, {0.2f, 0.2f, 0.245f, 1},
+        {GL_LIGHT0,
+         {1, 1, 1, 1},
+         {0.5f, 0.1f, 0.4f, 1},
+         {0.2f, 0.2f, 0.245f, 1},
          {0.4f, 0.5f, 0.2f, 1}},
-        {GL_LIGHT1, {-1, 1, 1, 1}, {0.12f, 0.3f, 0.3f, 1}, {0.34f, 0.45f, 0.2f, 1},
+        {GL_LIGHT1,
+         {-1, 1, 1, 1},
+         {0.12f, 0.3f, 0.3f, 1},
+         {0.34f, 0.45f, 0.2f, 1},
          {0.1f, 0.2f, 0.3f, 1}},
-        {GL_LIGHT2, {1, 1.5f, -1, 0.4f}, {0.42f, 0.4f, 0.44f, 1}, {0.46f, 0.45f, 0.5f, 1},
+        {GL_LIGHT2,
+         {1, 1.5f, -1, 0.4f},
+         {0.42f, 0.4f, 0.44f, 1},
+         {0.46f, 0.45f, 0.5f, 1},
          {0.7f, 0.4f, 0.4f, 1}},
     };
     for (const auto& l : lights) {
@@ -103,9 +112,11 @@ TEST_F(ViewerWindowTest, DisplayPassesLeaveTheCameraTranslation) {
     EXPECT_EQ(before[14], -20.0);
 
     ViewerWindow& window = ViewerWindow::instance();
-    for (int i = 0; i < 3; ++i) window.display();
+    for (int i = 0; i < 3; ++i)
+        window.display();
     InputController::instance().titleShown = 0;
-    for (int i = 0; i < 3; ++i) window.display();
+    for (int i = 0; i < 3; ++i)
+        window.display();
 
     EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), before);
     EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1);

@@ -13,8 +13,10 @@ void expectNear(const Vec3& a, const Vec3& b, float tolerance = 1e-6f) {
 }
 
 void expectFinite(const ArcBall& ball) {
-    for (float v : ball.transform.m) EXPECT_TRUE(std::isfinite(v));
-    for (float v : ball.thisRotation.m) EXPECT_TRUE(std::isfinite(v));
+    for (float v : ball.transform.m)
+        EXPECT_TRUE(std::isfinite(v));
+    for (float v : ball.thisRotation.m)
+        EXPECT_TRUE(std::isfinite(v));
     EXPECT_TRUE(std::isfinite(ball.endVector.x) && std::isfinite(ball.endVector.y) &&
                 std::isfinite(ball.endVector.z));
 }
@@ -22,7 +24,8 @@ void expectFinite(const ArcBall& ball) {
 Mat3 block(const Mat4& t) {
     Mat3 r;
     for (int row = 0; row < 3; ++row) {
-        for (int col = 0; col < 3; ++col) r(row, col) = t(row, col);
+        for (int col = 0; col < 3; ++col)
+            r(row, col) = t(row, col);
     }
     return r;
 }
@@ -95,12 +98,13 @@ TEST(ArcBallTest, DragBackToPressPointRestoresPressOrientation) {
     dragFromTo(ball, {300, 500}, {300, 500});
     EXPECT_EQ(ball.drag({300, 500}), (Quaternion{0, 0, 0, 0}));
     EXPECT_EQ(ball.thisRotation, atPress);
-    for (int i = 0; i < 9; ++i) EXPECT_NEAR(block(ball.transform).m[i], atPress.m[i], 1e-6f);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(block(ball.transform).m[i], atPress.m[i], 1e-6f);
 }
 
 TEST(ArcBallTest, DragTurnsByTwiceTheAngleAboutThePerpendicular) {
-    ArcBall ball(1025, 769);  // centre at (512, 384)
-    ball.click({512, 384});   // front pole (0, 0, 1)
+    ArcBall ball(1025, 769);                      // centre at (512, 384)
+    ball.click({512, 384});                       // front pole (0, 0, 1)
     const Quaternion q = ball.drag({1024, 384});  // right rim (1, 0, 0)
     expectNear(ball.endVector, {1, 0, 0});
     EXPECT_EQ(q, (Quaternion{0, 1, 0, 0}));  // half a turn about y
@@ -143,7 +147,8 @@ TEST(ArcBallTest, ConsecutiveDragsCompose) {
 
 TEST(ArcBallTest, UpdateKeepsTheTransformScale) {
     ArcBall ball(1024, 768);
-    for (int i = 0; i < 3; ++i) ball.transform(i, i) = 3.0f;
+    for (int i = 0; i < 3; ++i)
+        ball.transform(i, i) = 3.0f;
     dragFromTo(ball, {511.5f, 383.5f}, {600, 383.5f});
     const Mat3 r = block(ball.transform);
     const Vec3 c0{r(0, 0), r(1, 0), r(2, 0)};

@@ -13,7 +13,8 @@ Vec3 apply(const Mat3& m, const Vec3& v) {
 }
 
 void expectNear(const Mat3& a, const Mat3& b, float tolerance = 1e-6f) {
-    for (int i = 0; i < 9; ++i) EXPECT_NEAR(a.m[i], b.m[i], tolerance) << "element " << i;
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(a.m[i], b.m[i], tolerance) << "element " << i;
 }
 
 void expectNear(const Vec3& a, const Vec3& b, float tolerance = 1e-6f) {
@@ -74,7 +75,8 @@ TEST(Mat3MultiplyTest, ComposesRightToLeft) {
 
 TEST(SetRotationKeepScaleTest, KeepsUniformScaleAndFourthRowAndColumn) {
     Mat4 t;
-    for (int i = 0; i < 3; ++i) t(i, i) = 2.0f;
+    for (int i = 0; i < 3; ++i)
+        t(i, i) = 2.0f;
     t(0, 3) = 5.0f;  // translation column
     t(1, 3) = 6.0f;
     t(2, 3) = 7.0f;
@@ -101,13 +103,15 @@ TEST(SetRotationKeepScaleTest, KeepsUniformScaleAndFourthRowAndColumn) {
     Mat4 pure;
     setRotationKeepScale(pure, r);
     for (int row = 0; row < 3; ++row) {
-        for (int col = 0; col < 3; ++col) EXPECT_NEAR(pure(row, col), r(row, col), 1e-6f);
+        for (int col = 0; col < 3; ++col)
+            EXPECT_NEAR(pure(row, col), r(row, col), 1e-6f);
     }
 }
 
 TEST(TransposeTransformTest, ReadsColumnsOfTheOpenGLMatrix) {
     Mat4 m;
-    for (int i = 0; i < 16; ++i) m.m[static_cast<std::size_t>(i)] = static_cast<float>(i + 1);
+    for (int i = 0; i < 16; ++i)
+        m.m[static_cast<std::size_t>(i)] = static_cast<float>(i + 1);
     // Component i is column i of m dotted with v: x alone picks row 0 of m.
     EXPECT_EQ(transposeTransform(m, {1, 0, 0, 0}), (Vec4{1, 5, 9, 13}));
     EXPECT_EQ(transposeTransform(m, {0, 0, 0, 1}), (Vec4{4, 8, 12, 16}));
