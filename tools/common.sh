@@ -10,11 +10,11 @@ PACKAGES=(
     libfreetype-dev fonts-dejavu-core                    # the title picture
     libgtest-dev libgmock-dev libbenchmark-dev           # tests and benchmarks
     libosd-dev                                           # OpenSubdiv, a reference in the tests
-    xvfb xauth libx11-dev libxtst-dev libpng-dev         # virtual display, end-to-end harness
+    xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
 )
 
 # The X server screen the viewer's 1024 x 768 window fits on.
-XVFB_SCREEN="-screen 0 1280x1024x24"
+XVFB_ARGS=(-screen 0 1280x1024x24 -nolisten tcp)
 
 log() { printf '\n==> %s\n' "$*"; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
@@ -63,8 +63,32 @@ configure_and_build() {
     fi
 }
 
-# Runs a command in a fresh virtual X server with Mesa's software renderer; the server ends
-# with the command.
+# Runs a command in a fresh virtual X server with Mesa's software renderer and returns its exit
+# status. The server is ended (by its process id) when the command ends or the script is stopped.
 in_xvfb() {
-    LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s "$XVFB_SCREEN" "$@"
+    local number_file display="" pid status=0
+    number_file=$(mktemp)
+    # -displayfd: the server picks a free display and writes its number once it is ready.
+    Xvfb -displayfd 3 "${XVFB_ARGS[@]}" 3>"$number_file" 2>/dev/null &
+    pid=$!
+    trap "kill $pid 2>/dev/null; rm -f '$number_file'" EXIT
+    trap "kill $pid 2>/dev/null; exit 130" INT TERM
+    for _ in $(seq 300); do
+        display=$(head -n 1 "$number_file")
+        if [[ -n $display ]] || ! kill -0 "$pid" 2>/dev/null; then
+            break
+        fi
+        sleep 0.1
+    done
+    rm -f "$number_file"
+    if [[ -z $display ]]; then
+        kill "$pid" 2>/dev/null || true
+        trap - EXIT INT TERM
+        die "Xvfb did not start"
+    fi
+    DISPLAY=":$display" LIBGL_ALWAYS_SOFTWARE=1 "$@" || status=$?
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    trap - EXIT INT TERM
+    return "$status"
 }
