@@ -132,12 +132,5 @@ TEST_F(InputControllerTest, OnlyALeftReleaseDismissesTheTitleForGood) {
     EXPECT_EQ(input.firstPick, -1);
 }
 
-TEST_F(InputControllerTest, PassiveMotionStoresTheMousePoint) {
-    InputController::instance().onPassiveMotion(123, 456);
-    EXPECT_EQ(ArcBall::instance().mousePoint.x, 123.0f);
-    EXPECT_EQ(ArcBall::instance().mousePoint.y, 456.0f);
-    EXPECT_EQ(ArcBall::instance().transform, Mat4::identity());
-}
-
 }  // namespace
 }  // namespace gltest

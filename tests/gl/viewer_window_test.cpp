@@ -125,15 +125,6 @@ TEST_F(ViewerWindowTest, DisplayPassesLeaveTheCameraTranslation) {
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 }
 
-TEST_F(ViewerWindowTest, TickStoresTheElapsedTime) {
-    ViewerWindow& window = ViewerWindow::instance();
-    const int before = glutGet(GLUT_ELAPSED_TIME);
-    window.tick();
-    const int after = glutGet(GLUT_ELAPSED_TIME);
-    EXPECT_GE(window.currentTime, static_cast<float>(before));
-    EXPECT_LE(window.currentTime, static_cast<float>(after));
-}
-
 // Column range [first, last] of pixels in a row that differ from the clear colour.
 std::pair<int, int> pictureSpan(const std::vector<Rgb8>& pixels, int width, int row) {
     int first = -1;

@@ -145,16 +145,6 @@ TEST(ArcBallTest, ConsecutiveDragsCompose) {
     EXPECT_EQ(once.thisRotation, second.thisRotation);
 }
 
-TEST(ArcBallTest, UpdateKeepsTheTransformScale) {
-    ArcBall ball(1024, 768);
-    for (int i = 0; i < 3; ++i)
-        ball.transform(i, i) = 3.0f;
-    dragFromTo(ball, {511.5f, 383.5f}, {600, 383.5f});
-    const Mat3 r = block(ball.transform);
-    const Vec3 c0{r(0, 0), r(1, 0), r(2, 0)};
-    EXPECT_NEAR(length(c0), 3.0f, 1e-5f);
-}
-
 TEST(ArcBallTest, OnePixelWideWindowTurnsOnlyAboutTheHorizontalAxis) {
     ArcBall ball(1, 768);
     EXPECT_EQ(ball.adjustWidth, 0.0f);
