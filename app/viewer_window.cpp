@@ -1,0 +1,125 @@
+#include "app/viewer_window.h"
+
+#include <cstdlib>
+
+#include <GL/freeglut.h>
+
+#include "app/population_pass.h"
+#include "view/input_controller.h"
+
+ViewerWindow& ViewerWindow::instance() {
+    static ViewerWindow* window = new ViewerWindow();
+    return *window;
+}
+
+ViewerWindow::ViewerWindow() : currentTime(static_cast<float>(glutGet(GLUT_ELAPSED_TIME))) {}
+
+void ViewerWindow::init(int windowWidth, int windowHeight) {
+    width = windowWidth;
+    height = windowHeight;
+
+    glClearColor(0.41f, 0.61f, 0.81f, 1.0f);
+    glShadeModel(GL_SMOOTH);
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    // Every mesh is wound clockwise seen from its front; only the title quad differs.
+    glFrontFace(GL_CW);
+    glCullFace(GL_BACK);
+    glEnable(GL_CULL_FACE);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_NORMALIZE);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    // Three lights are configured, but lighting itself stays off: surfaces show their glColor.
+    // Light 0 is positional (w = 1) like light 1; light 2 has w = 0.4.
+    const GLfloat position0[] = {1.0f, 1.0f, 1.0f, 1.0f};
+    const GLfloat ambient0[] = {0.5f, 0.1f, 0.4f, 1.0f};
+    const GLfloat diffuse0[] = {0.2f, 0.2f, 0.245f, 1.0f};
+    const GLfloat specular0[] = {0.4f, 0.5f, 0.2f, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, position0);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, specular0);
+    glEnable(GL_LIGHT0);
+
+    const GLfloat position1[] = {-1.0f, 1.0f, 1.0f, 1.0f};
+    const GLfloat ambient1[] = {0.12f, 0.3f, 0.3f, 1.0f};
+    const GLfloat diffuse1[] = {0.34f, 0.45f, 0.2f, 1.0f};
+    const GLfloat specular1[] = {0.1f, 0.2f, 0.3f, 1.0f};
+    glLightfv(GL_LIGHT1, GL_POSITION, position1);
+    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
+    glLightfv(GL_LIGHT1, GL_SPECULAR, specular1);
+    glEnable(GL_LIGHT1);
+
+    const GLfloat position2[] = {1.0f, 1.5f, -1.0f, 0.4f};
+    const GLfloat ambient2[] = {0.42f, 0.4f, 0.44f, 1.0f};
+    const GLfloat diffuse2[] = {0.46f, 0.45f, 0.5f, 1.0f};
+    const GLfloat specular2[] = {0.7f, 0.4f, 0.4f, 1.0f};
+    glLightfv(GL_LIGHT2, GL_POSITION, position2);
+    glLightfv(GL_LIGHT2, GL_AMBIENT, ambient2);
+    glLightfv(GL_LIGHT2, GL_DIFFUSE, diffuse2);
+    glLightfv(GL_LIGHT2, GL_SPECULAR, specular2);
+    glEnable(GL_LIGHT2);
+
+    setUpTitle();
+}
+
+void ViewerWindow::tick() {
+    currentTime = static_cast<float>(glutGet(GLUT_ELAPSED_TIME));
+    glutPostRedisplay();
+}
+
+void ViewerWindow::display() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glPushMatrix();
+    if (InputController::instance().titleShown) {
+        drawTitle();
+    } else {
+        drawPopulationPass();
+    }
+    glutSwapBuffers();
+    glPopMatrix();
+}
+
+void ViewerWindow::setUpTitle() {
+    if (!titleImage.load(TITLE_IMAGE_PATH, TITLE_IMAGE_SIZE, TITLE_IMAGE_SIZE, 3)) {
+        std::exit(TITLE_EXIT_STATUS);
+    }
+    titleImage.makeTexture(TITLE_IMAGE_SIZE, TITLE_IMAGE_SIZE, 3);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+
+    // A 2 x 2 square in the z = 0 plane, counter-clockwise seen from +z, the picture upright.
+    titleList = glGenLists(1);
+    glNewList(titleList, GL_COMPILE);
+    glBegin(GL_QUADS);
+    glNormal3f(0.0f, 0.0f, -1.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(-1.0f, -1.0f, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(1.0f, -1.0f, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(1.0f, 1.0f, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(-1.0f, 1.0f, 0.0f);
+    glEnd();
+    glEndList();
+}
+
+void ViewerWindow::drawTitle() {
+    glEnable(GL_TEXTURE_2D);
+    glFrontFace(GL_CCW);
+    glPushMatrix();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    // In front of the eye, ignoring the camera translation and the trackball.
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, -2.5f);
+    glBindTexture(GL_TEXTURE_2D, titleImage.textureId);
+    glCallList(titleList);
+    glPopMatrix();
+    glFrontFace(GL_CW);
+    glDisable(GL_TEXTURE_2D);
+}

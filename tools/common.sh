@@ -1,0 +1,94 @@
+# Shared by tools/run and tools/test: the Debian packages the project needs, installing the
+# missing ones, configuring and building, and running a command in a virtual X server.
+# Source it from the repository root.
+
+# Everything to build the viewer and every test, and to run them without a display.
+PACKAGES=(
+    g++ clang cmake make pkg-config                      # compilers and build
+    freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri       # GLUT, GLU, Mesa's software renderer
+    libabsl-dev                                          # small containers in the core
+    libfreetype-dev fonts-dejavu-core                    # the title picture
+    libgtest-dev libgmock-dev libbenchmark-dev           # tests and benchmarks
+    libosd-dev                                           # OpenSubdiv, a reference in the tests
+    xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
+)
+
+# The X server screen the viewer's 1024 x 768 window fits on.
+XVFB_ARGS=(-screen 0 1280x1024x24 -nolisten tcp)
+
+log() { printf '\n==> %s\n' "$*"; }
+die() { printf 'error: %s\n' "$*" >&2; exit 1; }
+
+# Installs the packages in PACKAGES that are not installed yet, as root or through sudo.
+ensure_packages() {
+    local missing=() package
+    for package in "${PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return 0
+    fi
+    log "Installing ${missing[*]}"
+    local run=()
+    if ((EUID != 0)); then
+        command -v sudo >/dev/null || die "need root or sudo to install: ${missing[*]}"
+        run=(sudo)
+    fi
+    "${run[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${run[@]}" apt-get install -y -q --no-install-recommends \
+        "${missing[@]}"
+}
+
+# configure_and_build DIR [CMAKE_ARGS...] [-- TARGETS...]: configures DIR (once, then keeps its
+# cache) and builds the given targets, or all, with two jobs.
+configure_and_build() {
+    local dir=$1
+    shift
+    local args=() targets=()
+    while (($#)) && [[ $1 != -- ]]; do
+        args+=("$1")
+        shift
+    done
+    if (($#)); then
+        shift
+        targets=("$@")
+    fi
+    cmake -S . -B "$dir" "${args[@]}" >/dev/null
+    if ((${#targets[@]})); then
+        cmake --build "$dir" -j 2 --target "${targets[@]}"
+    else
+        cmake --build "$dir" -j 2
+    fi
+}
+
+# Runs a command in a fresh virtual X server with Mesa's software renderer and returns its exit
+# status. The server is ended (by its process id) when the command ends or the script is stopped.
+in_xvfb() {
+    local number_file display="" pid status=0
+    number_file=$(mktemp)
+    # -displayfd: the server picks a free display and writes its number once it is ready.
+    Xvfb -displayfd 3 "${XVFB_ARGS[@]}" 3>"$number_file" 2>/dev/null &
+    pid=$!
+    trap "kill $pid 2>/dev/null; rm -f '$number_file'" EXIT
+    trap "kill $pid 2>/dev/null; exit 130" INT TERM
+    for _ in $(seq 300); do
+        display=$(head -n 1 "$number_file")
+        if [[ -n $display ]] || ! kill -0 "$pid" 2>/dev/null; then
+            break
+        fi
+        sleep 0.1
+    done
+    rm -f "$number_file"
+    if [[ -z $display ]]; then
+        kill "$pid" 2>/dev/null || true
+        trap - EXIT INT TERM
+        die "Xvfb did not start"
+    fi
+    DISPLAY=":$display" LIBGL_ALWAYS_SOFTWARE=1 "$@" || status=$?
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    trap - EXIT INT TERM
+    return "$status"
+}
