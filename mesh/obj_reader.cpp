@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +68,8 @@ void tokenize(std::string_view line, std::vector<std::string_view>& tokens) {
         if (i > start) tokens.push_back(line.substr(start, i - start));
     }
 }
+
+bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 int clampedMinusOne(int n) { return n == std::numeric_limits<int>::min() ? n : n - 1; }
 
@@ -143,6 +146,11 @@ private:
     bool position(const std::string_view* args, size_t argc) {
         if (argc != 3) return fail("Error! Vertex vector size not 3\n");
         const Vec3 p{parseObjFloat(args[0]), parseObjFloat(args[1]), parseObjFloat(args[2])};
+        // Infinity or NaN would spread through every later step (centre, normals, picking).
+        if (!finite(p)) {
+            return fail(formatLine("Error! Vertex coordinate is not a finite number on line %ld\n",
+                                   lineNumber_));
+        }
         model_.positions.push_back(p);
         model_.centre = model_.centre + p;
         return true;
@@ -150,8 +158,12 @@ private:
 
     bool normal(const std::string_view* args, size_t argc) {
         if (argc != 3) return fail("Error! Normal vector count not 3\n");
-        model_.normals.push_back(
-            {parseObjFloat(args[0]), parseObjFloat(args[1]), parseObjFloat(args[2])});
+        const Vec3 n{parseObjFloat(args[0]), parseObjFloat(args[1]), parseObjFloat(args[2])};
+        if (!finite(n)) {
+            return fail(formatLine("Error! Normal coordinate is not a finite number on line %ld\n",
+                                   lineNumber_));
+        }
+        model_.normals.push_back(n);
         return true;
     }
 

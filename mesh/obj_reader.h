@@ -30,6 +30,8 @@ struct ObjReadResult {
 //   a "v" line without 3 numbers   "Error! Vertex vector size not 3\n"      status 1
 //   a "vn" line without 3 numbers  "Error! Normal vector count not 3\n"     status 1
 //   a "vt" line without 2 numbers  "Error! Texture Coord Count not 2\n"     status 1
+//   a "v" or "vn" number that is infinite or NaN  "Error! ... not a finite number on line %ld\n"
+//                                                                           status 1
 //   a polygon the later mesh steps cannot use (fewer than 3 corners, or a position index outside
 //   the file's positions)          "Error! ...\n" naming the problem and the line, status 1
 ObjReadResult readObj(const std::string& path, Vec3 position, Model& model);

@@ -176,6 +176,9 @@ TEST(ObjReader, MalformedLinesFail) {
          "Error! Face index out of range (beyond the number of vertices) on line 6\n"},
         {kTriangle + "f 1 2 99999999999\n",
          "Error! Face index out of range (beyond the number of vertices) on line 4\n"},
+        {"v 0 0 0\nv 1 nan 0\n", "Error! Vertex coordinate is not a finite number on line 2\n"},
+        {"v 1e39 0 0\n", "Error! Vertex coordinate is not a finite number on line 1\n"},
+        {"vn 0 -inf 0\n", "Error! Normal coordinate is not a finite number on line 1\n"},
     };
     for (const Case& c : cases) {
         const Read r = readText(c.text);
