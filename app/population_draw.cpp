@@ -1,0 +1,40 @@
+#include "app/population_draw.h"
+
+#include <cstddef>
+
+#include <GL/gl.h>
+
+namespace {
+
+constexpr float HOVER_SCALE = 1.04f;
+constexpr float LINK_GREY = 0.2f;
+
+}  // namespace
+
+void drawPopulation(const World& world, const PopulationView& view) {
+    const Mat4& transform = view.model.transform;
+    for (const FamilyLink& link : world.familyLinks) {
+        glPushMatrix();
+        glMultMatrixf(transform.data());
+        glLineWidth(2.0f);
+        glColor3f(LINK_GREY, LINK_GREY, LINK_GREY);
+        glBegin(GL_LINES);
+        glVertex3f(link.from.x, link.from.y, link.from.z);
+        glVertex3f(link.to.x, link.to.y, link.to.z);
+        glEnd();
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glPopMatrix();
+    }
+
+    for (std::size_t j = 0; j < world.creatures.size(); ++j) {
+        const auto index = static_cast<int64_t>(j);
+        glPushMatrix();
+        if (index == view.hoverIndex) glScalef(HOVER_SCALE, HOVER_SCALE, HOVER_SCALE);
+        if (index == view.firstPick) {
+            draw(world.creatures[j], 0.6f, -0.2f, -0.2f, view.model);
+        } else {
+            draw(world.creatures[j], 0.0f, 0.0f, 0.0f, view.model);
+        }
+        glPopMatrix();
+    }
+}

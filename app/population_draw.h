@@ -1,0 +1,21 @@
+// Drawing the whole population: the family tree's links, then every creature's display copy.
+#pragma once
+
+#include <cstdint>
+
+#include "creature/world.h"
+#include "mesh/model_draw.h"
+
+// What the population drawing reads besides the World.
+struct PopulationView {
+    DrawContext model;          // clock, trackball rotation and view offsets for every creature
+    int32_t hoverIndex = -999;  // creature under the mouse, drawn 4% larger; -999 = none
+    int32_t firstPick = -1;     // creature picked first for a breeding, tinted red; -1 = none
+};
+
+// Draws world.familyLinks as grey lines of width 2, then world.creatures in index order. The
+// hovered creature is scaled by 1.04 about the current origin (so it also moves slightly away
+// from the scene origin) before it is placed; the first-picked one gets the colour offsets
+// (0.6, -0.2, -0.2); one creature can be both. Leaves the matrix stack as it found it, the line
+// width at 2 and the current colour white when there were links.
+void drawPopulation(const World& world, const PopulationView& view);
