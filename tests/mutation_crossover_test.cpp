@@ -47,8 +47,8 @@ TEST_F(Mutation, ReseedingGivesEveryPartAndHalfEdgeTheSameOutcome) {
         for (const BodyPart& part : m.parts) EXPECT_EQ(part.partScale, s);  // the empty part too
 
         // The parity that chose the step also chose the sharpness outcome.
-        std::srand(static_cast<unsigned>(t));
-        const bool even = std::rand() % 2 == 0;
+        chance::seed(static_cast<unsigned>(t));
+        const bool even = chance::draw() % 2 == 0;
         const float step = even ? 0.01f : 1.0f / 150.0f;
         for (float c : {s.x, s.y, s.z}) {
             EXPECT_GE(c, 0.5f);
@@ -93,8 +93,8 @@ TEST_F(Mutation, SameSecondSameResultAndSlotSetsThePhase) {
     const Model copy = c;
     chance::setClock([] { return std::time_t{1700000001}; });  // an odd first draw: creases
     for (std::time_t t = 1700000001;; ++t) {
-        std::srand(static_cast<unsigned>(t));
-        if (std::rand() % 2 == 1) {
+        chance::seed(static_cast<unsigned>(t));
+        if (chance::draw() % 2 == 1) {
             chance::setClock([t] { return t; });
             break;
         }
@@ -118,9 +118,9 @@ TEST(MutationWithoutParts, KeepsThePulseRate) {
 TEST(DrawWeight, StaysInsideAndMovesTheEnds) {
     bool saw20 = false, saw80 = false;
     for (unsigned seed = 0; seed < 3000; ++seed) {
-        std::srand(seed);
-        const int d = std::rand() % 100;
-        std::srand(seed);
+        chance::seed(seed);
+        const int d = chance::draw() % 100;
+        chance::seed(seed);
         const float w = drawWeight();
         EXPECT_GE(w, 0.21f - 1e-6f);
         EXPECT_LE(w, 0.79f + 1e-6f);
@@ -199,15 +199,15 @@ TEST_F(Crossover, CoinsPickDonorsInOrderThenPhaseThenMutation) {
         setSharpness(a, 1);
         setSharpness(b, 2);
         // Replay the draws: one coin per half-edge, parts in order, then the phase.
-        std::srand(seed);
+        chance::seed(seed);
         std::vector<int> expected;
         for (const BodyPart& part : a.parts) {
-            for (size_t j = 0; j < part.halfEdges.size(); ++j) expected.push_back(std::rand() % 100 % 2 == 0 ? 1 : 2);
+            for (size_t j = 0; j < part.halfEdges.size(); ++j) expected.push_back(chance::draw() % 100 % 2 == 0 ? 1 : 2);
         }
-        const int phase = std::rand() % 10;
-        const int m = std::rand() % 1000;
+        const int phase = chance::draw() % 10;
+        const int m = chance::draw() % 1000;
 
-        std::srand(seed);
+        chance::seed(seed);
         Model k = crossover(a, b, 0.5f, 1, false);
         std::vector<int> got;
         for (const BodyPart& part : k.parts) {
@@ -215,7 +215,7 @@ TEST_F(Crossover, CoinsPickDonorsInOrderThenPhaseThenMutation) {
         }
         EXPECT_EQ(got, expected);
         EXPECT_EQ(k.pulsePhase, static_cast<float>(phase * 0.01 + 1 + 0.001));
-        EXPECT_EQ(std::rand() % 1000, m);  // the mutation draw comes next
+        EXPECT_EQ(chance::draw() % 1000, m);  // the mutation draw comes next
         // The writes landed in the records k shares with a.
         EXPECT_EQ(a.parts[0].halfEdge(a.parts[0].halfEdges[0]).sharpness, expected[0]);
     }
@@ -238,14 +238,14 @@ TEST_F(Crossover, ReseedingWithinOneSecondGivesOneDonor) {
 TEST_F(Crossover, MutationChanceIsTheWindow556To665) {
     std::map<int, unsigned> seedFor;
     for (unsigned seed = 0; seedFor.size() < 4 && seed < 2000000; ++seed) {
-        std::srand(seed);
-        const int m = std::rand() % 1000;
+        chance::seed(seed);
+        const int m = chance::draw() % 1000;
         if (m == 555 || m == 556 || m == 665 || m == 666) seedFor.emplace(m, seed);
     }
     ASSERT_EQ(seedFor.size(), 4u);
     for (const auto& [m, seed] : seedFor) {
         Model k = creature(0);
-        std::srand(seed);
+        chance::seed(seed);
         mutationChance(k, 2);
         const bool mutated = k.pulsePhase >= 2.0f;
         EXPECT_EQ(mutated, m == 556 || m == 665) << m;

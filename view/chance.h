@@ -1,7 +1,9 @@
 // The program's one source of chance and of calendar time.
 //
-// The generator is the runtime library's srand/rand pair, shared by breeding, mutation and the
-// jitter of the model drawing; the clock is the calendar time in whole seconds, which seeds it.
+// The generator has the runtime library's srand/rand interface and sequence (values 0 to
+// 2^31 - 1, the same numbers glibc's rand gives after the same srand), shared by breeding,
+// mutation and the jitter of the model drawing; the clock is the calendar time in whole
+// seconds, which seeds it.
 // Everything random or clock-dependent goes through here, so a test can seed the generator and
 // set (or script) the clock.
 #pragma once
@@ -14,7 +16,7 @@ namespace chance {
 // srand(seed).
 void seed(unsigned int seed);
 
-// rand(): a value in 0 .. RAND_MAX (at least 0 .. 32767).
+// rand(): a value in 0 .. 2^31 - 1.
 int draw();
 
 // The calendar time in whole seconds: time(nullptr), unless a test has set a clock.
