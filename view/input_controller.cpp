@@ -1,10 +1,14 @@
 #include "view/input_controller.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <GL/freeglut.h>
+#include <GL/glu.h>
 
 #include "app/viewer_window.h"
+#include "creature/picking.h"
+#include "creature/world.h"
 #include "view/arcball.h"
 #include "view/camera.h"
 
@@ -27,7 +31,8 @@ InputController& InputController::instance() {
 void InputController::onMouseButton(int button, int state, int x, int y) {
     if (state == GLUT_DOWN) {
         if (button == GLUT_LEFT_BUTTON || button == GLUT_RIGHT_BUTTON) {
-            pickPress(x, y);
+            const int32_t hit = pickCreature(x, y);
+            if (hit != NONE_INDEX) breedingFlow(hit);
         } else if (button == GLUT_MIDDLE_BUTTON) {
             // Start a trackball drag relative to the rotation held now.
             rotating = true;
@@ -56,7 +61,8 @@ void InputController::onMotion(int x, int y) {
 
 void InputController::onPassiveMotion(int x, int y) {
     ArcBall::instance().mousePoint = windowPoint(x, y);
-    hover(x, y);
+    if (World::instance().creatures.empty()) return;
+    hoverIndex = pickCreature(x, y);
 }
 
 void InputController::onKey(unsigned char key, int /*x*/, int /*y*/) {
@@ -90,8 +96,70 @@ void InputController::onKey(unsigned char key, int /*x*/, int /*y*/) {
 
 void InputController::onOtherKey(int /*key*/, int /*x*/, int /*y*/) {}
 
-// There are no creatures to pick yet.
-void InputController::pickPress(int /*x*/, int /*y*/) {}
+int32_t InputController::pickCreature(int x, int y) const {
+    GLint viewport[4] = {0, 0, 0, 0};
+    GLdouble modelView[16];
+    GLdouble projection[16];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
 
-// There are no creatures to hover over yet.
-void InputController::hover(int /*x*/, int /*y*/) {}
+    // GLUT counts y downwards from the top, OpenGL upwards from the bottom row.
+    const double winX = x;
+    const double winY = static_cast<double>(viewport[3]) - y - 1.0;
+    GLdouble nearX = 0, nearY = 0, nearZ = 0, farX = 0, farY = 0, farZ = 0;
+    // A singular matrix has no ray to give: nothing is under the mouse.
+    if (gluUnProject(winX, winY, 0.0, modelView, projection, viewport, &nearX, &nearY, &nearZ) ==
+            GL_FALSE ||
+        gluUnProject(winX, winY, 1.0, modelView, projection, viewport, &farX, &farY, &farZ) ==
+            GL_FALSE) {
+        return NONE_INDEX;
+    }
+    const Vec3 nearPoint{static_cast<float>(nearX), static_cast<float>(nearY),
+                         static_cast<float>(nearZ)};
+    const Vec3 farPoint{static_cast<float>(farX), static_cast<float>(farY),
+                        static_cast<float>(farZ)};
+    const World& world = World::instance();
+    return ::pickCreature(world.genomes, world.creatures.size(), ArcBall::instance().transform,
+                          nearPoint, farPoint);
+}
+
+void InputController::breedingFlow(int32_t i) {
+    World& world = World::instance();
+    // Picks come from the pick test, so they index existing creatures.
+    if (i < 0 || static_cast<size_t>(i) >= world.genomes.size()) return;
+
+    if (firstPick < 0) {
+        firstPick = i;
+        return;
+    }
+    if (firstPick != i) {
+        std::printf("Breeding %d and %d\n", i, firstPick);
+        const int32_t first = firstPick;
+        if (static_cast<size_t>(first) < world.genomes.size()) {
+            world.breed(first, world.genomes[static_cast<size_t>(i)], RANDOM_WEIGHT, MakeChildren);
+        }
+        firstPick = -1;
+        return;
+    }
+
+    int32_t firstChild = NONE_INDEX;
+    int32_t secondChild = NONE_INDEX;
+    {
+        const Model& genome = world.genomes[static_cast<size_t>(i)];
+        if (genome.firstChild) {
+            firstChild = genome.firstChildId;
+            std::printf("The First Child Exists\n");
+        }
+        if (genome.secondChild) {
+            secondChild = genome.secondChildId;
+            std::printf("The Second Child Exists\n");
+        }
+    }
+    std::printf("Sending %d %d", firstChild, secondChild);
+    world.selfBreed(i, firstChild, secondChild);
+    // The genomes may have grown (and moved) during the call: look the creature up again.
+    const Model& after = world.genomes[static_cast<size_t>(i)];
+    std::printf("Created:%d %d\n", after.firstChildId, after.secondChildId);
+    firstPick = -1;
+}

@@ -1,6 +1,10 @@
 // Turns GLUT mouse and keyboard events into the program's user flow: dismissing the title
-// screen, turning the population with the trackball, panning and zooming, quitting. Holds the
-// view parameters the camera reads.
+// screen, turning the population with the trackball, hovering over and picking creatures,
+// breeding two picked creatures or one picked twice, panning and zooming, quitting. Holds the
+// view parameters the camera reads and the hover and pick indices the population drawing shows.
+//
+// The first passive mouse movement or left or right press creates the World (which loads the
+// start creatures) before it is handled.
 #pragma once
 
 #include <cstdint>
@@ -20,14 +24,17 @@ public:
     static InputController& instance();
 
     // GLUT mouse handler; button and state as GLUT gives them, (x, y) in window pixels with y
-    // growing downwards. Middle press starts a trackball drag, middle release ends it; a left
-    // release dismisses the title screen for good; a right release does nothing.
+    // growing downwards. A left or right press picks the creature under (x, y), title or not,
+    // and runs the breeding flow on a hit (a miss changes nothing). Middle press starts a
+    // trackball drag, middle release ends it; a left release dismisses the title screen for
+    // good; a right release does nothing.
     void onMouseButton(int button, int state, int x, int y);
 
     // Motion with a button held: while rotating, moves the trackball drag to (x, y).
     void onMotion(int x, int y);
 
-    // Motion with no button held: stores (x, y) as the trackball's mouse point.
+    // Motion with no button held: stores (x, y) as the trackball's mouse point and sets
+    // hoverIndex to the creature under it, or -999; with no creatures at all hoverIndex stays.
     void onPassiveMotion(int x, int y);
 
     // Escape ends the program with status 1. i / k move the scene up / down, l / j right / left,
@@ -38,11 +45,20 @@ public:
     // Key release, special keys and special-key release: nothing.
     void onOtherKey(int key, int x, int y);
 
+    // The creature under window point (x, y), or NONE_INDEX: unprojects the point at depths 0
+    // and 1 through the current viewport, model-view and projection matrices (between display
+    // passes the model-view matrix is the camera translation) and hands the ray to the World's
+    // pick test with the trackball rotation. Creates the World on first use.
+    int32_t pickCreature(int x, int y) const;
+
+    // A press that hit creature i. The first pick is remembered; a second pick of another
+    // creature prints "Breeding %d and %d\n" (i, then the first) and breeds the first with a
+    // copy of i; the same creature twice self-breeds it, printing "The First Child Exists\n"
+    // and "The Second Child Exists\n" for the children it has, "Sending %d %d" with their ids
+    // (-999 for none) before and "Created:%d %d\n" with its child ids after. Either breeding
+    // clears the first pick.
+    void breedingFlow(int32_t i);
+
 private:
     InputController() = default;
-
-    // A left or right press at (x, y): where a press picks creatures.
-    void pickPress(int x, int y);
-    // Passive motion at (x, y): where the creature under the mouse is tracked.
-    void hover(int x, int y);
 };

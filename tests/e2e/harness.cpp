@@ -95,6 +95,27 @@ bool Image::savePng(const std::string& path) const {
     return std::fclose(file) == 0 && ok;
 }
 
+Image halfSize(const Image& image) {
+    Image half(image.width() / 2, image.height() / 2);
+    for (int y = 0; y < half.height(); ++y) {
+        for (int x = 0; x < half.width(); ++x) {
+            int r = 0, g = 0, b = 0;
+            for (int dy = 0; dy < 2; ++dy) {
+                for (int dx = 0; dx < 2; ++dx) {
+                    const Rgb p = image.at(2 * x + dx, 2 * y + dy);
+                    r += p.r;
+                    g += p.g;
+                    b += p.b;
+                }
+            }
+            half.set(x, y,
+                     {static_cast<std::uint8_t>((r + 2) / 4), static_cast<std::uint8_t>((g + 2) / 4),
+                      static_cast<std::uint8_t>((b + 2) / 4)});
+        }
+    }
+    return half;
+}
+
 bool showsTitle(const Image& image) {
     if (image.width() != 1024 || image.height() != 768) return false;
     const int band = 130;  // the picture spans about x = 141 .. 882

@@ -71,6 +71,9 @@ private:
     std::vector<Rgb> pixels_;
 };
 
+// The image at half its width and height, each pixel the mean of a 2 x 2 block.
+Image halfSize(const Image& image);
+
 // ---- What the viewer shows, in a 1024 x 768 window ----
 
 // The title picture: a square about 742 pixels high in the middle, the clear colour in the

@@ -1,6 +1,8 @@
-// A short scripted session with the real viewer on the current X display, saving a screenshot
-// of each step as PNG: the title screen, then the view after a left click dismisses it, then
-// quitting with Escape. Prints where the pictures are; exits non-zero if a step fails.
+// A scripted session with the real viewer on the current X display, saving a screenshot of each
+// step as PNG (and a half-size copy of each): the title screen, the population, a first pick,
+// a self-breeding, a breeding of a child with the bird, a self-breeding of a grandchild (a
+// family tree of four generations), the tree turned with the middle button, then quitting with
+// Escape. Prints where the pictures are; exits non-zero if a step fails.
 //
 // Usage: creatures_session VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY
 #include <cstdio>
@@ -8,31 +10,79 @@
 #include <string>
 
 #include "harness.h"
+#include "scene.h"
 
 using namespace e2e;
 
 namespace {
 
-bool saveStep(const Image& image, const std::filesystem::path& dir, const char* name) {
-    const std::string path = (dir / name).string();
-    if (!image.savePng(path)) {
-        std::fprintf(stderr, "could not save %s\n", path.c_str());
-        return false;
+class Session {
+public:
+    Session(XSession& x, ChildProcess& viewer, unsigned long window,
+            const std::filesystem::path& outDir, const std::string& root)
+        : x_(x), viewer_(viewer), window_(window), outDir_(outDir) {
+        // Children copy (or blend) the centre creature's centre; near enough for a pick.
+        centre_ = objCentre(root + "/model_data/squant1.obj");
     }
-    std::printf("  %s\n", path.c_str());
-    return true;
-}
 
-Image waitForScreen(XSession& x, unsigned long window, bool (*check)(const Image&)) {
-    Image last;
-    waitUntil(
-        [&] {
-            last = x.grab(window);
-            return check(last);
-        },
-        30s, 50ms);
-    return last;
-}
+    bool ok() const { return ok_; }
+
+    void fail(const std::string& why) {
+        std::fprintf(stderr, "step failed: %s\n", why.c_str());
+        ok_ = false;
+    }
+
+    Image waitForScreen(bool (*check)(const Image&)) {
+        Image last;
+        waitUntil(
+            [&] {
+                last = x_.grab(window_);
+                return check(last);
+            },
+            30s, 50ms);
+        return last;
+    }
+
+    // Saves the window as it is now, full and half size.
+    void shot(const char* name) {
+        std::this_thread::sleep_for(400ms);
+        const Image image = x_.grab(window_);
+        const std::string full = (outDir_ / (std::string(name) + ".png")).string();
+        const std::string half = (outDir_ / (std::string(name) + "-small.png")).string();
+        if (!image.savePng(full) || !halfSize(image).savePng(half)) {
+            fail("could not save " + full);
+            return;
+        }
+        std::printf("  %s\n", full.c_str());
+    }
+
+    // Clicks creature standing at position; waits until the console has printed expected.
+    void pick(Point3 position, const char* expected = nullptr) {
+        const WindowPoint p = project({position.x + centre_.x, position.y + centre_.y,
+                                       position.z + centre_.z},
+                                      view_);
+        const size_t before = viewer_.transcript().size();
+        x_.click(window_, p.x, p.y, 1);
+        if (expected != nullptr &&
+            !waitUntil(
+                [&] { return viewer_.transcript().find(expected, before) != std::string::npos; },
+                60s)) {
+            fail(std::string("no \"") + expected + "\" on the console");
+        }
+    }
+
+    void stepBack() { view_.z -= 1.0; }
+    void moveAway() { x_.movePointer(window_, 512, 40); }
+
+private:
+    XSession& x_;
+    ChildProcess& viewer_;
+    unsigned long window_;
+    std::filesystem::path outDir_;
+    Point3 centre_;
+    ViewOffsets view_;
+    bool ok_ = true;
+};
 
 }  // namespace
 
@@ -58,21 +108,53 @@ int main(int argc, char** argv) {
     }
 
     std::printf("Screenshots:\n");
-    bool ok = true;
-    const Image title = waitForScreen(x, window, showsTitle);
-    ok = saveStep(title, outDir, "01-title.png") && showsTitle(title) && ok;
+    Session s(x, viewer, window, outDir, argv[2]);
+    if (!showsTitle(s.waitForScreen(showsTitle))) s.fail("no title screen");
+    s.shot("01-title");
 
-    x.click(window, 512, 700, 1);
-    const Image after = waitForScreen(x, window, showsOnlyClearColour);
-    ok = saveStep(after, outDir, "02-after-title.png") && ok;
+    // The first movement loads the start creatures; a left click on empty sky shows them.
+    s.moveAway();
+    if (!viewer.waitForOutput("Opening ./model_data/rabbit.obj", 60s)) s.fail("no start-up load");
+    x.click(window, 512, 40, 1);
+    s.waitForScreen([](const Image& i) { return !showsTitle(i); });
+    s.shot("02-population");
+
+    // The centre creature, picked once (red), then again: it has two mutated children.
+    const Point3 squant = startPosition(1);
+    s.pick(squant);
+    s.shot("03-first-pick");
+    s.pick(squant, "Created:3 4\n");
+    s.moveAway();
+    s.shot("04-self-bred");
+
+    // Its first child (id 3) bred with the bird: two grandchildren, the view one unit back.
+    const Point3 child = fanChild(squant, 50);
+    s.pick(child);
+    s.pick(startPosition(0), "Breeding 0 and 3\n");
+    s.stepBack();
+    s.moveAway();
+    s.shot("05-bred");
+
+    // The second grandchild (id 6) bred with itself: a fourth generation.
+    const Point3 grandchild = fanChild(child, 90);
+    s.pick(grandchild);
+    s.pick(grandchild, "Created:7 8\n");
+    s.moveAway();
+    s.shot("06-family-tree");
+
+    // A middle drag turns the whole tree.
+    x.movePointer(window, 512, 384);
+    x.pressButton(2);
+    for (int step = 1; step <= 12; ++step) x.movePointer(window, 512 + 14 * step, 384 - 4 * step);
+    s.shot("07-turned");
+    x.releaseButton(2);
 
     x.tapKey(window, "Escape");
     const std::optional<ExitStatus> ended = viewer.waitForExit(30s);
     if (!ended || !ended->exited || ended->status != 1) {
-        std::fprintf(stderr, "the viewer did not quit with status 1 on Escape\n");
-        ok = false;
+        s.fail("the viewer did not quit with status 1 on Escape");
     }
     const std::string console = viewer.transcript();
     if (!console.empty()) std::printf("Console:\n%s\n", console.c_str());
-    return ok ? 0 : 1;
+    return s.ok() ? 0 : 1;
 }

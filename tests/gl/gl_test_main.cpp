@@ -63,6 +63,8 @@ public:
         std::atexit(removeScratch);
         std::filesystem::create_directories(scratchPath() / "image_data");
         writeFile(scratchPath() / "image_data" / "title.raw", quadrantTitle());
+        std::filesystem::copy(std::filesystem::path(CREATURES_SOURCE_DIR) / "model_data",
+                              scratchPath() / "model_data");
         std::filesystem::current_path(scratchPath());
 
         int argc = 1;
@@ -114,6 +116,13 @@ std::array<double, 16> matrix(unsigned int which) {
     std::array<double, 16> m{};
     glGetDoublev(which, m.data());
     return m;
+}
+
+World& startWorld() {
+    World& world = World::instance();
+    static const World* const loaded = new World(world);
+    world = *loaded;
+    return world;
 }
 
 void GlTest::SetUp() {

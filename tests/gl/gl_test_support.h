@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "creature/world.h"
 #include "view/input_controller.h"
 
 namespace gltest {
@@ -33,7 +34,8 @@ inline constexpr Rgb8 TITLE_BOTTOM_RIGHT{40, 200, 60};
 inline constexpr Rgb8 TITLE_TOP_LEFT{30, 30, 160};
 inline constexpr Rgb8 TITLE_TOP_RIGHT{250, 250, 250};
 
-// The scratch working directory of this test process (removed at exit).
+// The scratch working directory of this test process (removed at exit). It holds a synthetic
+// title picture and a copy of the start creature files.
 const std::filesystem::path& scratchDir();
 
 // The input controller as it was when it was created, before any test touched it.
@@ -45,6 +47,10 @@ void writeFile(const std::filesystem::path& path, const std::vector<unsigned cha
 std::vector<Rgb8> readBackBuffer(int width, int height);
 
 std::array<double, 16> matrix(unsigned int which);  // GL_MODELVIEW_MATRIX, GL_PROJECTION_MATRIX
+
+// The program's World as the start-up load made it (loaded on the first call, from the start
+// creature files copied into the scratch directory): every call puts the start population back.
+World& startWorld();
 
 // Every GL test starts from the program's start values: input controller as created, title
 // shown, a fresh trackball, and the camera reshaped to 1024 x 768.

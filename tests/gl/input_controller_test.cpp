@@ -1,10 +1,14 @@
 #include "view/input_controller.h"
 
 #include <array>
+#include <cmath>
+#include <string>
 
 #include <GL/freeglut.h>
+#include <GL/glu.h>
 
 #include "app/viewer_window.h"
+#include "creature/world.h"
 #include "gl_test_support.h"
 #include "view/arcball.h"
 
@@ -130,6 +134,184 @@ TEST_F(InputControllerTest, OnlyALeftReleaseDismissesTheTitleForGood) {
     input.onKey('u', 0, 0);
     EXPECT_EQ(input.titleShown, 0);
     EXPECT_EQ(input.firstPick, -1);
+}
+
+// ---- Picking, hovering and the breeding flow, on the start population ------------------------
+
+struct WindowXY {
+    int x = 0;
+    int y = 0;
+};
+
+// Where scene point p of the trackball-rotated frame appears, in GLUT's window pixels (y down).
+WindowXY windowPointOf(Vec3 p) {
+    const Mat4& t = ArcBall::instance().transform;
+    const double x = t(0, 0) * p.x + t(0, 1) * p.y + t(0, 2) * p.z + t(0, 3);
+    const double y = t(1, 0) * p.x + t(1, 1) * p.y + t(1, 2) * p.z + t(1, 3);
+    const double z = t(2, 0) * p.x + t(2, 1) * p.y + t(2, 2) * p.z + t(2, 3);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const auto modelView = matrix(GL_MODELVIEW_MATRIX);
+    const auto projection = matrix(GL_PROJECTION_MATRIX);
+    double wx = 0, wy = 0, wz = 0;
+    gluProject(x, y, z, modelView.data(), projection.data(), viewport, &wx, &wy, &wz);
+    return {static_cast<int>(std::lround(wx)), static_cast<int>(std::lround(viewport[3] - 1 - wy))};
+}
+
+WindowXY creatureOnScreen(const World& world, int i) {
+    const Model& g = world.genomes[static_cast<size_t>(i)];
+    return windowPointOf(g.position + g.centre);
+}
+
+constexpr WindowXY SKY{512, 40};
+
+TEST_F(InputControllerTest, PickTestFindsTheCreatureUnderTheMouseInTheTurnedScene) {
+    const World& world = startWorld();
+    const InputController& input = InputController::instance();
+    for (int i = 0; i < 3; ++i) {
+        const WindowXY p = creatureOnScreen(world, i);
+        EXPECT_EQ(input.pickCreature(p.x, p.y), i) << "creature " << i;
+    }
+    EXPECT_EQ(input.pickCreature(SKY.x, SKY.y), NONE_INDEX);
+
+    // A quarter turn about the vertical axis: the bird (x = 10, z = -5) now stands in front.
+    const WindowXY birdBefore = creatureOnScreen(world, 0);
+    Mat4 quarter;
+    quarter(0, 0) = 0.0f;
+    quarter(0, 2) = 1.0f;
+    quarter(2, 0) = -1.0f;
+    quarter(2, 2) = 0.0f;
+    ArcBall::instance().transform = quarter;
+    for (int i = 0; i < 3; ++i) {
+        const WindowXY p = creatureOnScreen(world, i);
+        EXPECT_EQ(input.pickCreature(p.x, p.y), i) << "turned, creature " << i;
+    }
+    EXPECT_EQ(input.pickCreature(birdBefore.x, birdBefore.y), NONE_INDEX);
+}
+
+TEST_F(InputControllerTest, PickTestTakesTheLowestIndexAndOnlyDisplayedCreatures) {
+    World& world = startWorld();
+    const InputController& input = InputController::instance();
+    const WindowXY rabbit = creatureOnScreen(world, 2);
+    world.genomes[1].position = world.genomes[2].position;
+    world.genomes[1].centre = world.genomes[2].centre;
+    EXPECT_EQ(input.pickCreature(rabbit.x, rabbit.y), 1);
+    world.genomes[0].position = world.genomes[2].position;
+    world.genomes[0].centre = world.genomes[2].centre;
+    EXPECT_EQ(input.pickCreature(rabbit.x, rabbit.y), 0);
+
+    // The count comes from the display copies.
+    startWorld();
+    world.creatures.resize(2);
+    EXPECT_EQ(input.pickCreature(rabbit.x, rabbit.y), NONE_INDEX);
+}
+
+TEST_F(InputControllerTest, HoverFollowsThePassiveMouseAndStaysWhenThereAreNoCreatures) {
+    World& world = startWorld();
+    InputController& input = InputController::instance();
+    const WindowXY squant = creatureOnScreen(world, 1);
+    input.onPassiveMotion(squant.x, squant.y);
+    EXPECT_EQ(input.hoverIndex, 1);
+    EXPECT_EQ(ArcBall::instance().mousePoint.x, static_cast<float>(squant.x));
+    input.onPassiveMotion(SKY.x, SKY.y);
+    EXPECT_EQ(input.hoverIndex, -999);
+    input.onPassiveMotion(squant.x, squant.y);
+
+    world.creatures.clear();
+    input.onPassiveMotion(SKY.x, SKY.y);
+    EXPECT_EQ(input.hoverIndex, 1);
+    EXPECT_EQ(ArcBall::instance().mousePoint.x, static_cast<float>(SKY.x));
+}
+
+TEST_F(InputControllerTest, PressesOnTheTitlePickAndAMissKeepsTheFirstPick) {
+    const World& world = startWorld();
+    InputController& input = InputController::instance();
+    const WindowXY squant = creatureOnScreen(world, 1);
+    input.onMouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, squant.x, squant.y);
+    EXPECT_EQ(input.firstPick, 1);
+    EXPECT_EQ(input.titleShown, 1);
+    input.onMouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, SKY.x, SKY.y);
+    input.onMouseButton(GLUT_LEFT_BUTTON, GLUT_UP, SKY.x, SKY.y);
+    EXPECT_EQ(input.firstPick, 1);
+    EXPECT_EQ(input.titleShown, 0);
+    EXPECT_EQ(world.genomes.size(), 3u);
+}
+
+TEST_F(InputControllerTest, PickingTwoCreaturesBreedsTheFirstWithTheSecondAndStepsBack) {
+    World& world = startWorld();
+    InputController& input = InputController::instance();
+    const WindowXY squant = creatureOnScreen(world, 1);
+    const WindowXY bird = creatureOnScreen(world, 0);
+    input.onMouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, squant.x, squant.y);
+    input.onMouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, SKY.x, SKY.y);  // a miss in between
+    ::testing::internal::CaptureStdout();
+    input.onMouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, bird.x, bird.y);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(out, "Breeding 0 and 1\nStarting Subdivision...Starting Subdivision...");
+    EXPECT_EQ(input.firstPick, -1);
+    ASSERT_EQ(world.genomes.size(), 5u);
+    ASSERT_EQ(world.creatures.size(), 5u);
+    EXPECT_EQ(world.genomes[1].firstChildId, 3);
+    EXPECT_EQ(world.genomes[1].secondChildId, 4);
+    EXPECT_EQ(world.genomes[0].firstChildId, NONE_INDEX);
+    EXPECT_EQ(world.familyLinks.size(), 2u);
+    // The first child moved the view one unit back, and the camera was re-applied.
+    EXPECT_EQ(input.viewOffsetZ, -21.0f);
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX)[14], -21.0);
+}
+
+TEST_F(InputControllerTest, PickingOneCreatureTwiceSelfBreedsAndSaysWhichChildrenExist) {
+    World& world = startWorld();
+    InputController& input = InputController::instance();
+    const WindowXY squant = creatureOnScreen(world, 1);
+    ::testing::internal::CaptureStdout();
+    input.onMouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, squant.x, squant.y);
+    input.onMouseButton(GLUT_RIGHT_BUTTON, GLUT_DOWN, squant.x, squant.y);
+    std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out,
+              "Sending -999 -999SB MYSELF:1\nSelf Breeding a Leaf\nFirst Kid ID: 3Second Kid ID: "
+              "4Just Assigned 4\nDone with Second Kid\nX:0.000000 Y:-6.500000 Z:0.000000 \n"
+              "Starting Subdivision...Starting Subdivision...Created:3 4\n");
+    EXPECT_EQ(input.firstPick, -1);
+    EXPECT_EQ(world.creatures.size(), 5u);
+    EXPECT_EQ(input.viewOffsetZ, -20.0f);
+
+    // Again: the creature now has both children, and a mutation ripples down to them.
+    ::testing::internal::CaptureStdout();
+    input.onMouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, squant.x, squant.y);
+    input.onMouseButton(GLUT_LEFT_BUTTON, GLUT_DOWN, squant.x, squant.y);
+    out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out,
+              "The First Child Exists\nThe Second Child Exists\nSending 3 4SB MYSELF:1\n"
+              "Starting Subdivision...Starting Subdivision...Starting Subdivision..."
+              "Created:3 4\n");
+    EXPECT_EQ(world.creatures.size(), 5u);
+    EXPECT_EQ(input.firstPick, -1);
+}
+
+TEST_F(InputControllerTest, DisplayPassDrawsThePopulationOnlyOnceTheTitleIsGone) {
+    startWorld();
+    InputController& input = InputController::instance();
+    const auto cameraMatrix = matrix(GL_MODELVIEW_MATRIX);
+    ViewerWindow::instance().display();
+    const std::vector<Rgb8> title = readBackBuffer(1024, 768);
+    input.titleShown = 0;
+    ViewerWindow::instance().display();
+    const std::vector<Rgb8> population = readBackBuffer(1024, 768);
+    EXPECT_EQ(matrix(GL_MODELVIEW_MATRIX), cameraMatrix);
+
+    // Lower middle: the centre creature's feet, title colour before, creature colours after.
+    const auto at = [](const std::vector<Rgb8>& image, int x, int yFromTop) {
+        return image[static_cast<size_t>(767 - yFromTop) * 1024 + static_cast<size_t>(x)];
+    };
+    EXPECT_EQ(at(title, 20, 20), CLEAR_RGB);
+    long creaturePixels = 0;
+    for (int y = 450; y < 700; ++y) {
+        for (int x = 400; x < 624; ++x) creaturePixels += at(population, x, y) == CLEAR_RGB ? 0 : 1;
+    }
+    EXPECT_GT(creaturePixels, 5000);
+    EXPECT_EQ(at(population, 20, 20), CLEAR_RGB);
 }
 
 }  // namespace
