@@ -3,99 +3,72 @@
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <vector>
+
+#include <absl/container/flat_hash_map.h>
 
 #include "mesh/ring_walk.h"
 #include "subdiv/point_rules.h"
 
+// Where a vertex is met again in the same part, the step takes the first point of the result
+// whose x, y and z equal the vertex's point (a scan of the positions from index 0). A point's
+// rules read nothing the step changes, so the vertex's point is the same at every visit, and the
+// first equal entry is either an entry made before the vertex's own point, or that point itself.
+// Entries are only ever appended, so that answer is fixed the moment the point is made.
+//
+// The step therefore writes the vertex's own index at its later corners and settles the rare
+// case of an earlier equal point once all points exist (resolveEqualPoints): a bitmap of hashed
+// values finds the few points whose value may have occurred before, and an exact map over just
+// those gives the first index of each value. Values compare as floats do: -0 equals 0, and a
+// point with a NaN equals nothing, so its later corners keep the point made for its vertex.
+
 namespace {
 
-// Point value -> the first index of the result's positions that holds it. Replaces the scan of
-// the positions from index 0 for the first entry whose x, y and z equal a point: entries are
-// only ever appended, so the first index registered for a value is the first one the scan meets.
-// Values match as floats compare: -0 and 0 are keyed alike, and a point with a NaN equals
-// nothing, so it is never registered and never found.
-class PointIndex {
+// A point's value as a key: the bits of x, y and z, with -0 keyed as 0.
+struct PointKey {
+    uint32_t x, y, z;
+
+    friend bool operator==(const PointKey&, const PointKey&) = default;
+    template <typename H>
+    friend H AbslHashValue(H h, const PointKey& k) {
+        return H::combine(std::move(h), k.x, k.y, k.z);
+    }
+};
+
+uint32_t keyBits(float f) { return std::bit_cast<uint32_t>(f == 0.0f ? 0.0f : f); }
+
+// False for a point with a NaN, which equals no point.
+bool keyOf(const Vec3& p, PointKey& key) {
+    if (p.x != p.x || p.y != p.y || p.z != p.z) return false;
+    key = {keyBits(p.x), keyBits(p.y), keyBits(p.z)};
+    return true;
+}
+
+uint64_t hashOf(const PointKey& k) {
+    uint64_t h = (static_cast<uint64_t>(k.x) << 32 | k.y) * 0x9E3779B97F4A7C15ull;
+    h ^= static_cast<uint64_t>(k.z) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 32);
+}
+
+class Bitmap {
 public:
-    PointIndex(const std::vector<Vec3>& positions, size_t expected) : positions_(positions) {
-        size_t capacity = 1024;
-        while (capacity < 2 * expected) capacity *= 2;
-        slots_.assign(capacity, Slot{});
-        mask_ = capacity - 1;
-    }
-
-    // Registers positions[index], just appended. Returns the first index that holds the same
-    // value: an earlier one, or index itself (also for a point with a NaN).
-    int32_t add(int32_t index) {
-        const Vec3& point = positions_[static_cast<size_t>(index)];
-        uint32_t tag = 0;
-        if (!hashOf(point, tag)) return index;
-        for (size_t s = tag & mask_;; s = (s + 1) & mask_) {
-            Slot& slot = slots_[s];
-            if (slot.index < 0) {
-                slot = Slot{tag, index};
-                if (++count_ * 2 > slots_.size()) grow();
-                return index;
-            }
-            if (slot.tag == tag && equal(positions_[static_cast<size_t>(slot.index)], point)) {
-                return slot.index;
-            }
-        }
-    }
-
-    // The first index holding point's value; NONE_INDEX when there is none.
-    int32_t find(const Vec3& point) const {
-        uint32_t tag = 0;
-        if (!hashOf(point, tag)) return NONE_INDEX;
-        for (size_t s = tag & mask_;; s = (s + 1) & mask_) {
-            const Slot& slot = slots_[s];
-            if (slot.index < 0) return NONE_INDEX;
-            if (slot.tag == tag && equal(positions_[static_cast<size_t>(slot.index)], point)) {
-                return slot.index;
-            }
-        }
+    explicit Bitmap(size_t bits) : words_((bits + 63) / 64, 0) {}
+    bool test(size_t i) const { return (words_[i >> 6] >> (i & 63)) & 1u; }
+    void set(size_t i) { words_[i >> 6] |= uint64_t{1} << (i & 63); }
+    // Sets bit i; returns whether it was set before.
+    bool testAndSet(size_t i) {
+        uint64_t& w = words_[i >> 6];
+        const uint64_t bit = uint64_t{1} << (i & 63);
+        const bool was = (w & bit) != 0;
+        w |= bit;
+        return was;
     }
 
 private:
-    struct Slot {
-        uint32_t tag = 0;
-        int32_t index = -1;
-    };
-
-    static bool equal(const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
-
-    static uint32_t bitsOf(float f) { return std::bit_cast<uint32_t>(f == 0.0f ? 0.0f : f); }
-
-    // False for a point with a NaN, which equals no point.
-    static bool hashOf(const Vec3& p, uint32_t& tag) {
-        if (p.x != p.x || p.y != p.y || p.z != p.z) return false;
-        uint64_t h = (static_cast<uint64_t>(bitsOf(p.x)) << 32 | bitsOf(p.y)) * 0x9E3779B97F4A7C15ull;
-        h ^= static_cast<uint64_t>(bitsOf(p.z)) * 0xC2B2AE3D27D4EB4Full;
-        h ^= h >> 29;
-        h *= 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 32;
-        tag = static_cast<uint32_t>(h);
-        return true;
-    }
-
-    void grow() {
-        std::vector<Slot> old(slots_.size() * 2);
-        old.swap(slots_);
-        mask_ = slots_.size() - 1;
-        for (const Slot& slot : old) {
-            if (slot.index < 0) continue;
-            size_t s = slot.tag & mask_;
-            while (slots_[s].index >= 0) s = (s + 1) & mask_;
-            slots_[s] = slot;
-        }
-    }
-
-    const std::vector<Vec3>& positions_;
-    std::vector<Slot> slots_;
-    size_t mask_ = 0;
-    size_t count_ = 0;
+    std::vector<uint64_t> words_;
 };
 
 Corner cornerAt(int32_t index, uint8_t isEdgePoint) {
@@ -116,64 +89,85 @@ void printBoundary() { std::fputs("BOUNDARY\n\n\n", stdout); }
 // What one step keeps while it goes through the parts.
 class Step {
 public:
-    Step(Model& source, Model& result, size_t expectedPoints)
-        : source_(source), result_(result), index_(result.positions, expectedPoints) {}
+    Step(Model& source, Model& result) : source_(source), result_(result) {}
 
-    // Refines source part i into result part i, whose records go to the result's arena.
+    // Refines source part i into result part i, whose records go to the result part's arena.
     void refinePart(size_t i);
 
+    // Gives the later corners of every vertex point that equals an earlier point the index of
+    // the first such point.
+    void resolveEqualPoints();
+
 private:
-    // Appends a point and its normal. Returns the new index; firstEqual receives the first index
-    // of the positions that holds the same value (the new index when there is no earlier one).
-    int32_t append(const RefinedPoint& point, int32_t& firstEqual) {
+    // Appends a point and its normal; returns its index.
+    int32_t append(const RefinedPoint& point) {
         const auto index = static_cast<int32_t>(result_.positions.size());
         result_.positions.push_back(point.position);
         result_.normals.push_back(point.normal);
-        firstEqual = index_.add(index);
+        if (exact_) {
+            PointKey key;
+            if (keyOf(point.position, key)) exact_->try_emplace(key, index);
+        }
         return index;
     }
 
-    // The corner index for this visit of vertex v of the part stamped `stamp`.
-    int32_t vertexCorner(PointRules& rules, TopologyArena& in, RecordIndex v, int32_t stamp);
+    // The corner index for this visit of vertex record v of the part stamped `stamp`.
+    int32_t vertexCorner(const PointRules& rules, MeshVertex& vertex, RecordIndex v, int32_t stamp);
+
+    // The first point equal to p made so far; NONE_INDEX when there is none. Builds the exact
+    // index of all points on first use and keeps it up to date from then on.
+    int32_t firstEqual(const Vec3& p);
 
     Model& source_;
     Model& result_;
-    PointIndex index_;
     // Per vertex record of the part's arena: the stamp of the part that made its point in this
-    // step, and the index that its later corners take.
-    std::vector<int32_t> madeIn_;
-    std::vector<int32_t> laterIndex_;
+    // step, and the index its later corners take.
+    struct Made {
+        int32_t stamp = 0;
+        int32_t index = 0;
+    };
+    std::vector<Made> made_;
+    // Points made at the first visit of a vertex, whose later corners may need an earlier index.
+    std::vector<uint64_t> vertexPoints_;
+    // Per part: the first point it made (its points are [pointBegin_[i], pointBegin_[i + 1])).
+    std::vector<size_t> pointBegin_;
+    std::unique_ptr<absl::flat_hash_map<PointKey, int32_t>> exact_;
 };
 
-int32_t Step::vertexCorner(PointRules& rules, TopologyArena& in, RecordIndex v, int32_t stamp) {
-    MeshVertex& vertex = in.vertices[static_cast<size_t>(v)];
-    const auto r = static_cast<size_t>(v);
+int32_t Step::firstEqual(const Vec3& p) {
+    if (!exact_) {
+        exact_ = std::make_unique<absl::flat_hash_map<PointKey, int32_t>>();
+        for (size_t i = 0; i < result_.positions.size(); ++i) {
+            PointKey key;
+            if (keyOf(result_.positions[i], key)) exact_->try_emplace(key, static_cast<int32_t>(i));
+        }
+    }
+    PointKey key;
+    if (!keyOf(p, key)) return NONE_INDEX;
+    const auto it = exact_->find(key);
+    return it == exact_->end() ? NONE_INDEX : it->second;
+}
+
+int32_t Step::vertexCorner(const PointRules& rules, MeshVertex& vertex, RecordIndex v, int32_t stamp) {
+    Made& made = made_[static_cast<size_t>(v)];
     if (vertex.updated == 0) {
-        // First visit: the vertex point is made here. A later visit of the same vertex would
-        // recompute the same point (the rules read nothing the step changes) and take the first
-        // entry of the positions equal to it: the index found now, as entries are only appended.
-        int32_t firstEqual = 0;
-        const int32_t index = append(rules.vertexPoint(v), firstEqual);
+        const int32_t index = append(rules.vertexPoint(v));
         vertex.updated = 1;
-        madeIn_[r] = stamp;
-        // A point with a NaN equals nothing, so no entry would match it: its later corners take
-        // the point made for the vertex here.
-        laterIndex_[r] = firstEqual;
+        made = {stamp, index};
+        const auto bit = static_cast<size_t>(index);
+        if (vertexPoints_.size() <= bit >> 6) vertexPoints_.resize((bit >> 6) + 1, 0);
+        vertexPoints_[bit >> 6] |= uint64_t{1} << (bit & 63);
         return index;
     }
-    if (madeIn_[r] == stamp) return laterIndex_[r];
+    if (made.stamp == stamp) return made.index;
 
-    // The flag was already set when this part met the vertex (records shared with a part
-    // handled before, or a flag left over): take the first equal point made so far, or make
-    // the vertex's point when there is none.
+    // The flag was already set when this part met the vertex (its record is shared with a part
+    // refined before, or the flag was left over): take the first equal point made so far, or
+    // make the vertex's point when there is none.
     const RefinedPoint point = rules.vertexPoint(v);
-    int32_t index = index_.find(point.position);
-    if (index == NONE_INDEX) {
-        int32_t firstEqual = 0;
-        index = append(point, firstEqual);
-    }
-    madeIn_[r] = stamp;
-    laterIndex_[r] = index;
+    int32_t index = firstEqual(point.position);
+    if (index == NONE_INDEX) index = append(point);
+    made = {stamp, index};
     return index;
 }
 
@@ -182,19 +176,20 @@ void Step::refinePart(size_t i) {
     BodyPart& dst = result_.parts[i];
     TopologyArena& in = *src.arena;
     TopologyArena& out = *dst.arena;
+    HalfEdge* const he = in.halfEdges.data();
+    MeshVertex* const vx = in.vertices.data();
+    const size_t heCount = in.halfEdges.size();
+    const size_t vxCount = in.vertices.size();
     PointRules rules(src, source_.positions, source_.normals);
     const auto stamp = static_cast<int32_t>(i) + 1;
-    const int32_t partNumber = static_cast<int32_t>(i);
     const size_t faceCount = src.faces.size();
-    const size_t pointsBefore = result_.positions.size();
+    if (pointBegin_.size() <= i) pointBegin_.resize(i + 1, result_.positions.size());
+    pointBegin_[i] = result_.positions.size();
 
     dst.faces.reserve(4 * faceCount);
     dst.halfEdges.reserve(12 * faceCount);
     dst.polygons.reserve(4 * faceCount);
-    if (madeIn_.size() < in.vertices.size()) {
-        madeIn_.resize(in.vertices.size(), 0);
-        laterIndex_.resize(in.vertices.size(), 0);
-    }
+    if (made_.size() < vxCount) made_.resize(vxCount);
 
     for (size_t f = 0; f < faceCount; ++f) {
         // The face's cycle: start at its edge and follow next until back at the start, at most
@@ -202,52 +197,41 @@ void Step::refinePart(size_t i) {
         RecordIndex h[4] = {NONE_INDEX, NONE_INDEX, NONE_INDEX, NONE_INDEX};
         int count = 0;
         bool broken = false;
-        {
-            const RecordIndex faceRecord = src.faces[f];
-            const RecordIndex first =
-                validIn(faceRecord, in.faces.size()) ? in.faces[static_cast<size_t>(faceRecord)].edge : NONE_INDEX;
-            RecordIndex e = first;
-            for (;;) {
-                if (!validIn(e, in.halfEdges.size())) {
-                    broken = true;
-                    break;
-                }
-                h[count++] = e;
-                if (count == 4) break;
-                e = in.halfEdges[static_cast<size_t>(e)].next;
-                if (e == first) break;
+        const RecordIndex faceRecord = src.faces[f];
+        const RecordIndex first = validIn(faceRecord, in.faces.size()) ? in.faces[static_cast<size_t>(faceRecord)].edge : NONE_INDEX;
+        for (RecordIndex e = first;;) {
+            if (!validIn(e, heCount)) {
+                broken = true;
+                break;
             }
-            broken = broken || count < 3;
-            for (int p = 0; p < 3 && !broken; ++p) {
-                broken = !validIn(in.halfEdges[static_cast<size_t>(h[p])].origin, in.vertices.size());
-            }
-            if (broken) {
-                const RecordIndex o = validIn(first, in.halfEdges.size())
-                                          ? in.halfEdges[static_cast<size_t>(first)].origin
-                                          : NONE_INDEX;
-                reportRingFault("subdivision", src.name,
-                                validIn(o, in.vertices.size()) ? in.vertices[static_cast<size_t>(o)].positionIndex
-                                                               : NONE_INDEX);
-                continue;
-            }
+            h[count++] = e;
+            if (count == 4) break;
+            e = he[e].next;
+            if (e == first) break;
+        }
+        broken = broken || count < 3 || !validIn(he[h[0]].origin, vxCount) || !validIn(he[h[1]].origin, vxCount) ||
+                 !validIn(he[h[2]].origin, vxCount);
+        if (broken) {
+            const RecordIndex o = validIn(first, heCount) ? he[first].origin : NONE_INDEX;
+            reportRingFault("subdivision", src.name, validIn(o, vxCount) ? vx[o].positionIndex : NONE_INDEX);
+            continue;
         }
 
         // Edge pass: the point of each edge, made once and shared with the twin.
-        int32_t e[3] = {0, 0, 0};
-        int32_t sharpness[3] = {0, 0, 0};
+        int32_t e[3];
+        int32_t sharpness[3];
         for (int p = 0; p < count; ++p) {
-            HalfEdge& edge = in.halfEdges[static_cast<size_t>(h[p])];
+            HalfEdge& edge = he[h[p]];
             if (edge.boundary != 0) printBoundary();
             int32_t index = edge.midpointIndex;
-            // Only a point made in this step counts as made: a flag left set with an index
-            // from elsewhere would name a point the result does not have.
-            if (edge.hasMidpoint == 0 || index < 0 || static_cast<size_t>(index) >= result_.positions.size()) {
-                int32_t firstEqual = 0;
-                index = append(rules.edgePoint(h[p]), firstEqual);
+            // Only a point made in this step counts: a flag left set with an index from
+            // elsewhere would name a point the result does not have.
+            if (edge.hasMidpoint == 0 || !validIn(index, result_.positions.size())) {
+                index = append(rules.edgePoint(h[p]));
                 edge.midpointIndex = index;
                 edge.hasMidpoint = 1;
-                if (edge.boundary == 0 && validIn(edge.twin, in.halfEdges.size())) {
-                    HalfEdge& twin = in.halfEdges[static_cast<size_t>(edge.twin)];
+                if (edge.boundary == 0 && validIn(edge.twin, heCount)) {
+                    HalfEdge& twin = he[edge.twin];
                     twin.midpointIndex = index;
                     twin.hasMidpoint = 1;
                 }
@@ -261,46 +245,109 @@ void Step::refinePart(size_t i) {
         }
 
         // Vertex pass.
-        int32_t c[3] = {0, 0, 0};
+        int32_t c[3];
         for (int p = 0; p < 3; ++p) {
-            const RecordIndex v = in.halfEdges[static_cast<size_t>(h[p])].origin;
-            if (in.vertices[static_cast<size_t>(v)].boundary != 0) printBoundary();
-            c[p] = vertexCorner(rules, in, v, stamp);
+            const RecordIndex v = he[h[p]].origin;
+            MeshVertex& vertex = vx[v];
+            if (vertex.boundary != 0) printBoundary();
+            c[p] = vertexCorner(rules, vertex, v, stamp);
         }
 
-        // The four children: records, then polygons.
+        // The four children: face records, blank half-edges, polygons.
         const auto faceBase = static_cast<RecordIndex>(out.faces.size());
+        const auto childIndex = static_cast<int32_t>(4 * f);
         for (int k = 0; k < 4; ++k) {
             dst.faces.push_back(faceBase + k);
-            out.faces.push_back(MeshFace{NONE_INDEX, static_cast<int32_t>(4 * f) + k});
+            out.faces.push_back(MeshFace{NONE_INDEX, childIndex + k});
         }
+        // Blank half-edges; the six along the source edges carry their sharpness.
+        HalfEdge child[12];
+        child[0].sharpness = sharpness[0];   // c0 -> e0
+        child[3].sharpness = sharpness[0];   // e0 -> c1
+        child[4].sharpness = sharpness[1];   // c1 -> e1
+        child[10].sharpness = sharpness[1];  // e1 -> c2
+        child[2].sharpness = sharpness[2];   // e2 -> c0
+        child[11].sharpness = sharpness[2];  // c2 -> e2
         const auto edgeBase = static_cast<RecordIndex>(out.halfEdges.size());
-        out.halfEdges.resize(out.halfEdges.size() + 12);
+        out.halfEdges.insert(out.halfEdges.end(), child, child + 12);
         for (int k = 0; k < 12; ++k) dst.halfEdges.push_back(edgeBase + k);
-        HalfEdge* child = &out.halfEdges[static_cast<size_t>(edgeBase)];
-        child[0].sharpness = sharpness[0];  // c0 -> e0
-        child[3].sharpness = sharpness[0];  // e0 -> c1
-        child[4].sharpness = sharpness[1];  // c1 -> e1
-        child[10].sharpness = sharpness[1]; // e1 -> c2
-        child[2].sharpness = sharpness[2];  // e2 -> c0
-        child[11].sharpness = sharpness[2]; // c2 -> e2
 
-        result_.appendPolygon(partNumber, Polygon{cornerAt(c[0], 0), cornerAt(e[0], 1), cornerAt(e[2], 1)});
-        result_.appendPolygon(partNumber, Polygon{cornerAt(e[0], 1), cornerAt(c[1], 0), cornerAt(e[1], 1)});
-        result_.appendPolygon(partNumber, Polygon{cornerAt(e[0], 1), cornerAt(e[1], 1), cornerAt(e[2], 1)});
-        result_.appendPolygon(partNumber, Polygon{cornerAt(e[2], 1), cornerAt(e[1], 1), cornerAt(c[2], 0)});
+        // The polygons, built in place (what appendPolygon appends, without the copy).
+        dst.polygons.emplace_back(std::initializer_list<Corner>{cornerAt(c[0], 0), cornerAt(e[0], 1), cornerAt(e[2], 1)});
+        dst.polygons.emplace_back(std::initializer_list<Corner>{cornerAt(e[0], 1), cornerAt(c[1], 0), cornerAt(e[1], 1)});
+        dst.polygons.emplace_back(std::initializer_list<Corner>{cornerAt(e[0], 1), cornerAt(e[1], 1), cornerAt(e[2], 1)});
+        dst.polygons.emplace_back(std::initializer_list<Corner>{cornerAt(e[2], 1), cornerAt(e[1], 1), cornerAt(c[2], 0)});
     }
 
     // The scratch flags go back to 0 for the whole part.
     for (RecordIndex r : src.halfEdges) {
-        if (validIn(r, in.halfEdges.size())) in.halfEdges[static_cast<size_t>(r)].hasMidpoint = 0;
+        if (validIn(r, heCount)) he[r].hasMidpoint = 0;
     }
     for (RecordIndex r : src.vertices) {
-        if (validIn(r, in.vertices.size())) in.vertices[static_cast<size_t>(r)].updated = 0;
+        if (validIn(r, vxCount)) vx[r].updated = 0;
     }
 
-    // Room for the vertex records that the relink will make: one per point the part uses.
-    dst.vertices.reserve(result_.positions.size() - pointsBefore);
+    // Room for the vertex records that the relink makes: one per point the part uses.
+    dst.vertices.reserve(result_.positions.size() - pointBegin_[i]);
+}
+
+void Step::resolveEqualPoints() {
+    const std::vector<Vec3>& positions = result_.positions;
+    const size_t n = positions.size();
+    if (n < 2) return;
+
+    // Hashed values into a bitmap of about eight bits per point (it stays in the cache): a value
+    // whose bit was already set may have occurred before; mark its bit hot.
+    size_t bits = 4096;
+    while (bits < 8 * n) bits *= 2;
+    const size_t mask = bits - 1;
+    Bitmap seen(bits);
+    Bitmap hot(bits);
+    bool anyHot = false;
+    for (size_t i = 0; i < n; ++i) {
+        PointKey key;
+        if (!keyOf(positions[i], key)) continue;
+        const size_t slot = hashOf(key) & mask;
+        if (seen.testAndSet(slot)) {
+            hot.set(slot);
+            anyHot = true;
+        }
+    }
+    if (!anyHot) return;
+
+    // The first index of every value whose bit is hot, in index order; a vertex point meeting
+    // an earlier entry of its value is remapped to it.
+    absl::flat_hash_map<PointKey, int32_t> first;
+    absl::flat_hash_map<int32_t, int32_t> remap;
+    for (size_t i = 0; i < n; ++i) {
+        PointKey key;
+        if (!keyOf(positions[i], key) || !hot.test(hashOf(key) & mask)) continue;
+        const auto [it, inserted] = first.try_emplace(key, static_cast<int32_t>(i));
+        const bool vertexPoint = (i >> 6) < vertexPoints_.size() && ((vertexPoints_[i >> 6] >> (i & 63)) & 1u) != 0;
+        if (!inserted && vertexPoint) remap.emplace(static_cast<int32_t>(i), it->second);
+    }
+    if (remap.empty()) return;
+
+    // A remapped point's corners lie in the part that made it, at old-vertex corners (flag 0):
+    // the first one, its first visit, keeps the point; the later ones take the earlier index.
+    for (size_t p = 0; p < result_.parts.size() && p < pointBegin_.size(); ++p) {
+        const size_t begin = pointBegin_[p];
+        const size_t end = p + 1 < pointBegin_.size() ? pointBegin_[p + 1] : n;
+        bool any = false;
+        for (const auto& [from, to] : remap) any = any || (static_cast<size_t>(from) >= begin && static_cast<size_t>(from) < end);
+        if (!any) continue;
+        absl::flat_hash_map<int32_t, bool> firstSeen;
+        for (Polygon& polygon : result_.parts[p].polygons) {
+            for (Corner& corner : polygon) {
+                if (corner.flagA != 0) continue;
+                const auto it = remap.find(corner.positionIndex);
+                if (it == remap.end()) continue;
+                if (firstSeen.try_emplace(corner.positionIndex, true).second) continue;
+                corner.positionIndex = it->second;
+                corner.normalSlot = it->second;
+            }
+        }
+    }
 }
 
 void copyHeader(const Model& source, Model& result) {
@@ -342,14 +389,14 @@ Model subdivide(Model& source) {
     auto arena = std::make_shared<TopologyArena>();
     arena->faces.reserve(4 * faceCount);
     arena->halfEdges.reserve(12 * faceCount);
-    // A closed part makes one point per vertex and one per pair of half-edges; open parts make
-    // more, and the lists grow then.
-    const size_t expectedPoints = vertexCount + 3 * faceCount / 2;
-    result.positions.reserve(expectedPoints + 3 * faceCount / 2);
-    result.normals.reserve(expectedPoints + 3 * faceCount / 2);
+    // A closed part makes one point per vertex and one per pair of half-edges; an open part
+    // makes a few more, and the lists grow then.
+    const size_t expectedPoints = vertexCount + 3 * faceCount / 2 + 16;
+    result.positions.reserve(expectedPoints);
+    result.normals.reserve(expectedPoints);
     result.parts.reserve(source.parts.size());
 
-    Step step(source, result, expectedPoints);
+    Step step(source, result);
     for (size_t i = 0; i < source.parts.size(); ++i) {
         const BodyPart& src = source.parts[i];
         BodyPart part(src.name);
@@ -362,6 +409,7 @@ Model subdivide(Model& source) {
         result.parts.push_back(std::move(part));
         if (refinable(src)) step.refinePart(i);
     }
+    step.resolveEqualPoints();
     // The relink makes one vertex record per point a part uses.
     arena->vertices.reserve(result.positions.size());
 

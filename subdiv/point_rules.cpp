@@ -36,34 +36,24 @@ float loopBeta(int32_t valence) {
 PointRules::PointRules(BodyPart& part, const std::vector<Vec3>& positions,
                        const std::vector<Vec3>& normals)
     : part_(part),
-      positions_(positions),
-      normals_(normals),
-      halfEdgeCount_(part.arena ? part.arena->halfEdges.size() : 0),
-      vertexCount_(part.arena ? part.arena->vertices.size() : 0),
+      halfEdges_(part.arena ? part.arena->halfEdges.data() : nullptr),
+      vertices_(part.arena ? part.arena->vertices.data() : nullptr),
+      halfEdgeCount_(part.arena ? static_cast<uint32_t>(part.arena->halfEdges.size()) : 0),
+      vertexCount_(part.arena ? static_cast<uint32_t>(part.arena->vertices.size()) : 0),
+      positions_(positions.data()),
+      normals_(normals.data()),
+      positionCount_(static_cast<uint32_t>(positions.size())),
+      normalCount_(static_cast<uint32_t>(normals.size())),
       stepLimit_(ringStepLimit(part.halfEdges.size())) {}
-
-Vec3 PointRules::positionOf(RecordIndex r) const {
-    if (!validVertex(r)) return {};
-    const int32_t p = part_.vertex(r).positionIndex;
-    if (static_cast<uint32_t>(p) >= positions_.size()) return {};
-    return positions_[static_cast<size_t>(p)];
-}
-
-Vec3 PointRules::normalOf(RecordIndex r) const {
-    if (!validVertex(r)) return {};
-    const int32_t p = part_.vertex(r).positionIndex;
-    if (static_cast<uint32_t>(p) >= normals_.size()) return {};
-    return normals_[static_cast<size_t>(p)];
-}
 
 void PointRules::fault(RecordIndex v) const {
     reportRingFault("subdivision", part_.name,
-                    validVertex(v) ? part_.vertex(v).positionIndex : NONE_INDEX);
+                    validVertex(v) ? vertices_[v].positionIndex : NONE_INDEX);
 }
 
 RefinedPoint PointRules::edgePoint(RecordIndex h) {
     if (!validHalfEdge(h)) return {};
-    HalfEdge& edge = part_.halfEdge(h);
+    HalfEdge& edge = halfEdges_[h];
     const Vec3 p0 = positionOf(edge.origin);
     const Vec3 p1 = positionOf(edge.target);
     const Vec3 n0 = normalOf(edge.origin);
@@ -78,13 +68,13 @@ RefinedPoint PointRules::edgePoint(RecordIndex h) {
     // Smooth: the corners opposite the edge, in this triangle and across the twin.
     const RecordIndex twin = edge.twin;
     const RecordIndex next = edge.next;
-    const RecordIndex twinNext = validHalfEdge(twin) ? part_.halfEdge(twin).next : NONE_INDEX;
+    const RecordIndex twinNext = validHalfEdge(twin) ? halfEdges_[twin].next : NONE_INDEX;
     if (!validHalfEdge(next) || !validHalfEdge(twinNext)) {
         fault(edge.origin);
         return midpoint;
     }
-    const RecordIndex c1 = part_.halfEdge(next).target;
-    const RecordIndex c2 = part_.halfEdge(twinNext).target;
+    const RecordIndex c1 = halfEdges_[next].target;
+    const RecordIndex c2 = halfEdges_[twinNext].target;
     const Vec3 q1 = positionOf(c1);
     const Vec3 q2 = positionOf(c2);
     const Vec3 m1 = normalOf(c1);
@@ -94,14 +84,14 @@ RefinedPoint PointRules::edgePoint(RecordIndex h) {
 
 RefinedPoint PointRules::vertexPoint(RecordIndex v) const {
     if (!validVertex(v)) return {};
-    const MeshVertex& vertex = part_.vertex(v);
+    const MeshVertex& vertex = vertices_[v];
     if (vertex.boundary != 0) return boundaryVertexPoint(v);
     if (vertex.sharpness > 0 || vertex.valence <= 0) return {positionOf(v), normalOf(v)};
     return smoothVertexPoint(v);
 }
 
 RefinedPoint PointRules::boundaryVertexPoint(RecordIndex v) const {
-    const MeshVertex& vertex = part_.vertex(v);
+    const MeshVertex& vertex = vertices_[v];
 
     // B1: the target of the first boundary half-edge among the outgoing ones, walking from the
     // vertex's edge across twins.
@@ -110,13 +100,13 @@ RefinedPoint PointRules::boundaryVertexPoint(RecordIndex v) const {
         RecordIndex h = vertex.edge;
         bool found = false;
         for (size_t step = 0; step < stepLimit_ && validHalfEdge(h); ++step) {
-            const HalfEdge& e = part_.halfEdge(h);
+            const HalfEdge& e = halfEdges_[h];
             if (e.boundary != 0) {
                 b1 = e.target;
                 found = true;
                 break;
             }
-            h = validHalfEdge(e.twin) ? part_.halfEdge(e.twin).next : NONE_INDEX;
+            h = validHalfEdge(e.twin) ? halfEdges_[e.twin].next : NONE_INDEX;
         }
         if (!found) fault(v);
     }
@@ -125,16 +115,16 @@ RefinedPoint PointRules::boundaryVertexPoint(RecordIndex v) const {
     // half-edge before the vertex's edge across twins.
     RecordIndex b2 = v;
     {
-        RecordIndex h = validHalfEdge(vertex.edge) ? part_.halfEdge(vertex.edge).prev : NONE_INDEX;
+        RecordIndex h = validHalfEdge(vertex.edge) ? halfEdges_[vertex.edge].prev : NONE_INDEX;
         bool found = false;
         for (size_t step = 0; step < stepLimit_ && validHalfEdge(h); ++step) {
-            const HalfEdge& e = part_.halfEdge(h);
+            const HalfEdge& e = halfEdges_[h];
             if (e.boundary != 0) {
                 b2 = e.origin;
                 found = true;
                 break;
             }
-            h = validHalfEdge(e.twin) ? part_.halfEdge(e.twin).prev : NONE_INDEX;
+            h = validHalfEdge(e.twin) ? halfEdges_[e.twin].prev : NONE_INDEX;
         }
         if (!found) fault(v);
     }
@@ -146,7 +136,7 @@ RefinedPoint PointRules::boundaryVertexPoint(RecordIndex v) const {
 }
 
 RefinedPoint PointRules::smoothVertexPoint(RecordIndex v) const {
-    const MeshVertex& vertex = part_.vertex(v);
+    const MeshVertex& vertex = vertices_[v];
     const int32_t n = vertex.valence;
     const float beta = loopBeta(n);
 
@@ -157,10 +147,10 @@ RefinedPoint PointRules::smoothVertexPoint(RecordIndex v) const {
     RecordIndex h = start;
     bool closed = false;
     for (size_t step = 0; step < stepLimit_ && validHalfEdge(h); ++step) {
-        const HalfEdge& e = part_.halfEdge(h);
+        const HalfEdge& e = halfEdges_[h];
         ringPositions += positionOf(e.target);
         ringNormals += normalOf(e.target);
-        h = validHalfEdge(e.twin) ? part_.halfEdge(e.twin).next : NONE_INDEX;
+        h = validHalfEdge(e.twin) ? halfEdges_[e.twin].next : NONE_INDEX;
         if (h == start) {
             closed = true;
             break;

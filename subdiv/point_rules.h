@@ -52,25 +52,35 @@ public:
     RefinedPoint vertexPoint(RecordIndex v) const;
 
 private:
-    bool validHalfEdge(RecordIndex r) const {
-        return static_cast<uint32_t>(r) < static_cast<uint32_t>(halfEdgeCount_);
-    }
-    bool validVertex(RecordIndex r) const {
-        return static_cast<uint32_t>(r) < static_cast<uint32_t>(vertexCount_);
-    }
+    bool validHalfEdge(RecordIndex r) const { return static_cast<uint32_t>(r) < halfEdgeCount_; }
+    bool validVertex(RecordIndex r) const { return static_cast<uint32_t>(r) < vertexCount_; }
     // Position and normal of vertex record r; the zero vector for a record or index that does
     // not exist.
-    Vec3 positionOf(RecordIndex r) const;
-    Vec3 normalOf(RecordIndex r) const;
+    Vec3 positionOf(RecordIndex r) const {
+        if (!validVertex(r)) return {};
+        const auto p = static_cast<uint32_t>(vertices_[r].positionIndex);
+        return p < positionCount_ ? positions_[p] : Vec3{};
+    }
+    Vec3 normalOf(RecordIndex r) const {
+        if (!validVertex(r)) return {};
+        const auto p = static_cast<uint32_t>(vertices_[r].positionIndex);
+        return p < normalCount_ ? normals_[p] : Vec3{};
+    }
     void fault(RecordIndex v) const;
 
     RefinedPoint boundaryVertexPoint(RecordIndex v) const;
     RefinedPoint smoothVertexPoint(RecordIndex v) const;
 
-    BodyPart& part_;
-    const std::vector<Vec3>& positions_;
-    const std::vector<Vec3>& normals_;
-    size_t halfEdgeCount_;
-    size_t vertexCount_;
+    const BodyPart& part_;
+    // The part's records and the model's vertex data; none of these lists changes length while
+    // the rules are in use.
+    HalfEdge* halfEdges_;
+    const MeshVertex* vertices_;
+    uint32_t halfEdgeCount_;
+    uint32_t vertexCount_;
+    const Vec3* positions_;
+    const Vec3* normals_;
+    uint32_t positionCount_;
+    uint32_t normalCount_;
     size_t stepLimit_;
 };
