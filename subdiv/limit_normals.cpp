@@ -64,7 +64,7 @@ public:
         // An interior vertex without a counted valence has no ring angles.
         if (vertex.boundary == 0 && vertex.valence <= 0) return false;
         const Vec3 n = vertex.boundary != 0 ? boundaryCross(v) : interiorCross(v);
-        const float len = length(n);
+        const float len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
         if (!(len > 0.0f) || !std::isfinite(len)) return false;
         out = {n.x / len, n.y / len, n.z / len};
         return true;

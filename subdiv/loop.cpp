@@ -82,6 +82,13 @@ Corner cornerAt(int32_t index, uint8_t isEdgePoint) {
     return c;
 }
 
+void appendTriangle(BodyPart& part, const Corner& a, const Corner& b, const Corner& c) {
+    Polygon& polygon = part.polygons.emplace_back();
+    polygon.push_back(a);
+    polygon.push_back(b);
+    polygon.push_back(c);
+}
+
 bool validIn(RecordIndex r, size_t size) { return static_cast<uint32_t>(r) < size; }
 
 void printBoundary() { std::fputs("BOUNDARY\n\n\n", stdout); }
@@ -273,10 +280,10 @@ void Step::refinePart(size_t i) {
         for (int k = 0; k < 12; ++k) dst.halfEdges.push_back(edgeBase + k);
 
         // The polygons, built in place (what appendPolygon appends, without the copy).
-        dst.polygons.emplace_back(std::initializer_list<Corner>{cornerAt(c[0], 0), cornerAt(e[0], 1), cornerAt(e[2], 1)});
-        dst.polygons.emplace_back(std::initializer_list<Corner>{cornerAt(e[0], 1), cornerAt(c[1], 0), cornerAt(e[1], 1)});
-        dst.polygons.emplace_back(std::initializer_list<Corner>{cornerAt(e[0], 1), cornerAt(e[1], 1), cornerAt(e[2], 1)});
-        dst.polygons.emplace_back(std::initializer_list<Corner>{cornerAt(e[2], 1), cornerAt(e[1], 1), cornerAt(c[2], 0)});
+        appendTriangle(dst, cornerAt(c[0], 0), cornerAt(e[0], 1), cornerAt(e[2], 1));
+        appendTriangle(dst, cornerAt(e[0], 1), cornerAt(c[1], 0), cornerAt(e[1], 1));
+        appendTriangle(dst, cornerAt(e[0], 1), cornerAt(e[1], 1), cornerAt(e[2], 1));
+        appendTriangle(dst, cornerAt(e[2], 1), cornerAt(e[1], 1), cornerAt(c[2], 0));
     }
 
     // The scratch flags go back to 0 for the whole part.
