@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -453,10 +454,47 @@ TEST_F(Subdivision, IndexedStepMatchesLiteralStepBitForBit) {
                 if (percent(rng) < 10) part.vertex(v).sharpness = 1;
             }
         }
+        // Now and then scratch flags left set, and a part listed twice (sharing its records).
+        if (round % 5 == 1) {
+            for (BodyPart& part : m.parts) {
+                for (RecordIndex v : part.vertices) {
+                    if (percent(rng) < 20) part.vertex(v).updated = 1;
+                }
+                for (RecordIndex h : part.halfEdges) {
+                    if (percent(rng) < 10) {
+                        part.halfEdge(h).hasMidpoint = 1;
+                        part.halfEdge(h).midpointIndex = percent(rng) - 20;
+                    }
+                }
+            }
+        }
+        if (round % 7 == 3 && !m.parts.empty()) m.parts.push_back(m.parts[0]);
         Model slow = deepCopy(m);
         expectSameStep(m, slow, "round " + std::to_string(round) + ", step 1");
         // A second step on the relinked results.
         expectSameStep(m, slow, "round " + std::to_string(round) + ", step 2");
+    }
+}
+
+// The relink of records that do not lie in one ascending run of their arena (and of a part
+// with a polygon it cannot link) takes its general way; it must agree with the literal relink.
+TEST_F(Subdivision, RelinkOfScatteredRecordsMatchesLiteralRelink) {
+    std::mt19937 rng(77);
+    for (int round = 0; round < 60; ++round) {
+        Model m = fixtures::randomMesh(rng);
+        build(m);
+        Model fast = step(m);
+        for (BodyPart& part : fast.parts) {
+            if (round % 2 == 0) {
+                std::reverse(part.halfEdges.begin(), part.halfEdges.end());
+            } else if (!part.polygons.empty()) {
+                part.polygons[0].resize(2);  // no longer linkable
+            }
+        }
+        Model slow = deepCopy(fast);
+        fast.relinkHalfEdges();
+        literal::relink(slow);
+        ASSERT_EQ(fixtures::compareTopology(fast, slow), "") << "round " << round;
     }
 }
 
