@@ -30,7 +30,8 @@ Model torus(int u, int v) {
         for (int j = 0; j < v; ++j) {
             const double b = 2.0 * std::numbers::pi * j / v;
             const double r = major + minor * std::cos(b);
-            m.positions.push_back({static_cast<float>(r * std::cos(a)), static_cast<float>(r * std::sin(a)),
+            m.positions.push_back({static_cast<float>(r * std::cos(a)),
+                                   static_cast<float>(r * std::sin(a)),
                                    static_cast<float>(minor * std::sin(b))});
         }
     }
@@ -61,16 +62,20 @@ Model uvSphere(int rings, int segments) {
     }
     m.positions.push_back({0.0f, -1.0f, 0.0f});
     const auto south = static_cast<int32_t>(m.positions.size() - 1);
-    const auto at = [segments](int r, int s) { return static_cast<int32_t>(1 + (r - 1) * segments + (s % segments)); };
+    const auto at = [segments](int r, int s) {
+        return static_cast<int32_t>(1 + (r - 1) * segments + (s % segments));
+    };
     BodyPart part("head");
-    for (int s = 0; s < segments; ++s) part.polygons.push_back(triangle(0, at(1, s + 1), at(1, s)));
+    for (int s = 0; s < segments; ++s)
+        part.polygons.push_back(triangle(0, at(1, s + 1), at(1, s)));
     for (int r = 1; r < rings - 1; ++r) {
         for (int s = 0; s < segments; ++s) {
             part.polygons.push_back(triangle(at(r, s), at(r, s + 1), at(r + 1, s + 1)));
             part.polygons.push_back(triangle(at(r, s), at(r + 1, s + 1), at(r + 1, s)));
         }
     }
-    for (int s = 0; s < segments; ++s) part.polygons.push_back(triangle(south, at(rings - 1, s), at(rings - 1, s + 1)));
+    for (int s = 0; s < segments; ++s)
+        part.polygons.push_back(triangle(south, at(rings - 1, s), at(rings - 1, s + 1)));
     m.parts.push_back(std::move(part));
     return m;
 }

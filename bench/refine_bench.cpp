@@ -45,7 +45,8 @@ Model meshOf(int shape, int size) {
 
 size_t triangleCount(const Model& m) {
     size_t n = 0;
-    for (const BodyPart& part : m.parts) n += part.polygons.size();
+    for (const BodyPart& part : m.parts)
+        n += part.polygons.size();
     return n;
 }
 
@@ -59,14 +60,17 @@ long minorFaults() {
 // (minor page faults of 4 KiB).
 void setCounters(benchmark::State& state, size_t triangles, long faultsBefore) {
     const double iterations = static_cast<double>(state.iterations());
-    state.counters["fault_MiB"] = static_cast<double>(minorFaults() - faultsBefore) * 4.0 / 1024.0 / iterations;
+    state.counters["fault_MiB"] =
+        static_cast<double>(minorFaults() - faultsBefore) * 4.0 / 1024.0 / iterations;
     state.counters["triangles"] = static_cast<double>(triangles);
     state.counters["per_triangle"] = benchmark::Counter(
-        static_cast<double>(triangles), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+        static_cast<double>(triangles),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_DisplayRefinement(benchmark::State& state) {
-    const Model genome = genomeOf(meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    const Model genome =
+        genomeOf(meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
     Model source = genome;  // subdivide writes the working fields of its source's records
     const long faults = minorFaults();
     for (auto _ : state) {
@@ -97,11 +101,13 @@ void BM_OpenSubdivRefinement(benchmark::State& state) {
     for (const BodyPart& part : mesh.parts) {
         for (const Polygon& polygon : part.polygons) {
             counts.push_back(3);
-            for (size_t k = 0; k < 3; ++k) indices.push_back(polygon[k].positionIndex);
+            for (size_t k = 0; k < 3; ++k)
+                indices.push_back(polygon[k].positionIndex);
         }
     }
     std::vector<OsdPoint> points;
-    for (const Vec3& p : mesh.positions) points.push_back({p.x, p.y, p.z});
+    for (const Vec3& p : mesh.positions)
+        points.push_back({p.x, p.y, p.z});
 
     Far::TopologyDescriptor descriptor;
     descriptor.numVertices = static_cast<int>(points.size());
@@ -134,7 +140,8 @@ void BM_OpenSubdivRefinement(benchmark::State& state) {
 // Arguments: shape (0 torus, 1 UV sphere), size (0: ~10k, 1: ~100k, 2: ~1M triangles).
 void sizes(benchmark::internal::Benchmark* b) {
     for (int shape : {0, 1}) {
-        for (int size : {0, 1, 2}) b->Args({shape, size});
+        for (int size : {0, 1, 2})
+            b->Args({shape, size});
     }
     // Thread CPU time: the machine is shared, and the job runs on one thread.
     b->ArgNames({"shape", "size"})->Unit(benchmark::kMillisecond);

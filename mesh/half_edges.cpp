@@ -301,14 +301,14 @@ struct RelinkScratch {
     static constexpr uint8_t kBoundary = 2;
 
     bool fast = false;
-    bool freshTwins = false;           // no record arrived paired or with a twin
-    RecordIndex base = 0;              // record of half-edge 0
-    std::vector<int32_t> target;       // per half-edge: its target's place in the vertices list
-    std::vector<uint8_t> state;        // per half-edge: kPaired, kBoundary as the record holds them
-    std::vector<int32_t> groupStart;   // per vertex place: first entry of its group in byOrigin
-    std::vector<int32_t> byOrigin;     // half-edges grouped by origin, each group in list order
-    std::vector<int32_t> twin;         // per half-edge: its twin's list position, -1 for none
-    std::vector<int32_t> runCursor;    // sorted large groups: per run, its first unpaired entry
+    bool freshTwins = false;          // no record arrived paired or with a twin
+    RecordIndex base = 0;             // record of half-edge 0
+    std::vector<int32_t> target;      // per half-edge: its target's place in the vertices list
+    std::vector<uint8_t> state;       // per half-edge: kPaired, kBoundary as the record holds them
+    std::vector<int32_t> groupStart;  // per vertex place: first entry of its group in byOrigin
+    std::vector<int32_t> byOrigin;    // half-edges grouped by origin, each group in list order
+    std::vector<int32_t> twin;        // per half-edge: its twin's list position, -1 for none
+    std::vector<int32_t> runCursor;   // sorted large groups: per run, its first unpaired entry
 
     int32_t origin(size_t i) const {
         const size_t f = i - i % 3;
@@ -340,10 +340,13 @@ void linkFaces(BodyPart& part, ListLookup& lookup, RelinkScratch& s) {
         const Polygon& polygon = part.polygons[f];
         // Places in corner order, so that new records are made in the order of first use.
         int32_t place[3];
-        for (size_t k = 0; k < 3; ++k) place[k] = placeFor(part, lookup, polygon[k].positionIndex);
-        const RecordIndex r[3] = {part.vertices[static_cast<size_t>(place[0])], part.vertices[static_cast<size_t>(place[1])],
+        for (size_t k = 0; k < 3; ++k)
+            place[k] = placeFor(part, lookup, polygon[k].positionIndex);
+        const RecordIndex r[3] = {part.vertices[static_cast<size_t>(place[0])],
+                                  part.vertices[static_cast<size_t>(place[1])],
                                   part.vertices[static_cast<size_t>(place[2])]};
-        const RecordIndex h[3] = {part.halfEdges[3 * f], part.halfEdges[3 * f + 1], part.halfEdges[3 * f + 2]};
+        const RecordIndex h[3] = {part.halfEdges[3 * f], part.halfEdges[3 * f + 1],
+                                  part.halfEdges[3 * f + 2]};
         for (int k = 0; k < 3; ++k) {
             HalfEdge& e = arena.halfEdges[static_cast<size_t>(h[k])];
             e.face = part.faces[f];
@@ -359,7 +362,8 @@ void linkFaces(BodyPart& part, ListLookup& lookup, RelinkScratch& s) {
         part.face(part.faces[f]).edge = h[0];
 
         if (!s.fast) continue;
-        if (s.groupStart.size() < part.vertices.size() + 1) s.groupStart.resize(part.vertices.size() + 1, 0);
+        if (s.groupStart.size() < part.vertices.size() + 1)
+            s.groupStart.resize(part.vertices.size() + 1, 0);
         for (int k = 0; k < 3; ++k) {
             const size_t i = 3 * f + static_cast<size_t>(k);
             if (h[k] != s.base + static_cast<RecordIndex>(i)) {
@@ -414,7 +418,9 @@ void relinkFast(BodyPart& part, RelinkScratch& s) {
     }
     s.groupStart[places] = sum;
     s.byOrigin.resize(n);
-    for (size_t i = n; i-- > 0;) s.byOrigin[static_cast<size_t>(--s.groupStart[static_cast<size_t>(s.origin(i))])] = static_cast<int32_t>(i);
+    for (size_t i = n; i-- > 0;)
+        s.byOrigin[static_cast<size_t>(--s.groupStart[static_cast<size_t>(s.origin(i))])] =
+            static_cast<int32_t>(i);
 
     // Large groups (a vertex with many outgoing half-edges) are sorted by target, list order kept
     // within a target, and keep a cursor per run before which every entry is paired: a lookup
@@ -426,12 +432,15 @@ void relinkFast(BodyPart& part, RelinkScratch& s) {
         const int32_t last = s.groupStart[v + 1];
         if (last - first <= kLargeGroup) continue;
         anyLarge = true;
-        std::stable_sort(s.byOrigin.begin() + first, s.byOrigin.begin() + last,
-                         [&s](int32_t a, int32_t b) { return s.target[static_cast<size_t>(a)] < s.target[static_cast<size_t>(b)]; });
+        std::stable_sort(
+            s.byOrigin.begin() + first, s.byOrigin.begin() + last, [&s](int32_t a, int32_t b) {
+                return s.target[static_cast<size_t>(a)] < s.target[static_cast<size_t>(b)];
+            });
     }
     if (anyLarge) {
         s.runCursor.resize(n);
-        for (size_t k = 0; k < n; ++k) s.runCursor[k] = static_cast<int32_t>(k);
+        for (size_t k = 0; k < n; ++k)
+            s.runCursor[k] = static_cast<int32_t>(k);
     }
 
     // Twins in list order: an unpaired half-edge takes the first unpaired one running the other
@@ -463,11 +472,14 @@ void relinkFast(BodyPart& part, RelinkScratch& s) {
         }
         const auto begin = s.byOrigin.begin() + first;
         const auto end = s.byOrigin.begin() + last;
-        const auto run = std::lower_bound(begin, end, a, [&s](int32_t entry, int32_t t) { return s.target[static_cast<size_t>(entry)] < t; });
+        const auto run = std::lower_bound(begin, end, a, [&s](int32_t entry, int32_t t) {
+            return s.target[static_cast<size_t>(entry)] < t;
+        });
         if (run == end || s.target[static_cast<size_t>(*run)] != a) continue;
         int32_t& k = s.runCursor[static_cast<size_t>(run - s.byOrigin.begin())];
         while (k < last && s.target[static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)])] == a &&
-               (s.state[static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)])] & RelinkScratch::kPaired)) {
+               (s.state[static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)])] &
+                RelinkScratch::kPaired)) {
             ++k;
         }
         if (k < last && s.target[static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)])] == a) {
@@ -507,7 +519,8 @@ void relinkFast(BodyPart& part, RelinkScratch& s) {
         int32_t steps = 0;
         bool closed = false;
         const int64_t startPos = static_cast<int64_t>(vertex.edge) - s.base;
-        if (s.freshTwins && vertex.edge != NONE_INDEX && startPos >= 0 && startPos < static_cast<int64_t>(n)) {
+        if (s.freshTwins && vertex.edge != NONE_INDEX && startPos >= 0 &&
+            startPos < static_cast<int64_t>(n)) {
             auto pos = static_cast<int32_t>(startPos);
             for (size_t step = 0; step < limit; ++step) {
                 ++steps;

@@ -32,7 +32,8 @@ public:
         std::vector<Direction>& row = rows_[static_cast<size_t>(n)];
         if (row.empty()) {
             row.reserve(static_cast<size_t>(n));
-            for (int32_t j = 0; j < n; ++j) row.push_back(ringDirection(j, n));
+            for (int32_t j = 0; j < n; ++j)
+                row.push_back(ringDirection(j, n));
         }
         return row[static_cast<size_t>(k)];
     }
@@ -44,7 +45,8 @@ private:
 
 class LimitNormals {
 public:
-    LimitNormals(const BodyPart& part, const std::vector<Vec3>& positions, RingDirections& directions)
+    LimitNormals(const BodyPart& part, const std::vector<Vec3>& positions,
+                 RingDirections& directions)
         : part_(part),
           positions_(positions),
           directions_(directions),
@@ -55,7 +57,8 @@ public:
     // A boundary vertex whose edge is not a boundary half-edge.
     bool strayEdge(RecordIndex v) const {
         const MeshVertex& vertex = part_.vertex(v);
-        return vertex.boundary != 0 && validHalfEdge(vertex.edge) && part_.halfEdge(vertex.edge).boundary == 0;
+        return vertex.boundary != 0 && validHalfEdge(vertex.edge) &&
+               part_.halfEdge(vertex.edge).boundary == 0;
     }
 
     // The limit normal of vertex v; false when it has no direction.
@@ -80,7 +83,9 @@ private:
         return positions_[static_cast<size_t>(p)];
     }
 
-    void fault(RecordIndex v) const { reportRingFault("limit normal", part_.name, part_.vertex(v).positionIndex); }
+    void fault(RecordIndex v) const {
+        reportRingFault("limit normal", part_.name, part_.vertex(v).positionIndex);
+    }
 
     Vec3 boundaryCross(RecordIndex v) const {
         const MeshVertex& vertex = part_.vertex(v);
@@ -158,7 +163,8 @@ void computeLimitNormals(Model& model) {
         for (RecordIndex v : part.vertices) {
             if (static_cast<uint32_t>(v) >= vertexCount) continue;
             const int32_t p = part.vertex(v).positionIndex;
-            if (static_cast<uint32_t>(p) < vertexOf.size() && vertexOf[static_cast<size_t>(p)] == NONE_INDEX) {
+            if (static_cast<uint32_t>(p) < vertexOf.size() &&
+                vertexOf[static_cast<size_t>(p)] == NONE_INDEX) {
                 vertexOf[static_cast<size_t>(p)] = v;
             }
         }

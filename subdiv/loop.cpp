@@ -1,9 +1,11 @@
 #include "subdiv/loop.h"
 
 #include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <absl/container/flat_hash_map.h>
@@ -36,7 +38,9 @@ struct PointKey {
     }
 };
 
-uint32_t keyBits(float f) { return std::bit_cast<uint32_t>(f == 0.0f ? 0.0f : f); }
+uint32_t keyBits(float f) {
+    return std::bit_cast<uint32_t>(f == 0.0f ? 0.0f : f);
+}
 
 // False for a point with a NaN, which equals no point.
 bool keyOf(const Vec3& p, PointKey& key) {
@@ -89,9 +93,13 @@ void appendTriangle(BodyPart& part, const Corner& a, const Corner& b, const Corn
     polygon.push_back(c);
 }
 
-bool validIn(RecordIndex r, size_t size) { return static_cast<uint32_t>(r) < size; }
+bool validIn(RecordIndex r, size_t size) {
+    return static_cast<uint32_t>(r) < size;
+}
 
-void printBoundary() { std::fputs("BOUNDARY\n\n\n", stdout); }
+void printBoundary() {
+    std::fputs("BOUNDARY\n\n\n", stdout);
+}
 
 // What one step keeps while it goes through the parts.
 class Step {
@@ -155,7 +163,8 @@ int32_t Step::firstEqual(const Vec3& p) {
     return it == exact_->end() ? NONE_INDEX : it->second;
 }
 
-int32_t Step::vertexCorner(const PointRules& rules, MeshVertex& vertex, RecordIndex v, int32_t stamp) {
+int32_t Step::vertexCorner(const PointRules& rules, MeshVertex& vertex, RecordIndex v,
+                           int32_t stamp) {
     Made& made = made_[static_cast<size_t>(v)];
     if (vertex.updated == 0) {
         const int32_t index = append(rules.vertexPoint(v));
@@ -205,7 +214,9 @@ void Step::refinePart(size_t i) {
         int count = 0;
         bool broken = false;
         const RecordIndex faceRecord = src.faces[f];
-        const RecordIndex first = validIn(faceRecord, in.faces.size()) ? in.faces[static_cast<size_t>(faceRecord)].edge : NONE_INDEX;
+        const RecordIndex first = validIn(faceRecord, in.faces.size())
+                                      ? in.faces[static_cast<size_t>(faceRecord)].edge
+                                      : NONE_INDEX;
         for (RecordIndex e = first;;) {
             if (!validIn(e, heCount)) {
                 broken = true;
@@ -216,11 +227,12 @@ void Step::refinePart(size_t i) {
             e = he[e].next;
             if (e == first) break;
         }
-        broken = broken || count < 3 || !validIn(he[h[0]].origin, vxCount) || !validIn(he[h[1]].origin, vxCount) ||
-                 !validIn(he[h[2]].origin, vxCount);
+        broken = broken || count < 3 || !validIn(he[h[0]].origin, vxCount) ||
+                 !validIn(he[h[1]].origin, vxCount) || !validIn(he[h[2]].origin, vxCount);
         if (broken) {
             const RecordIndex o = validIn(first, heCount) ? he[first].origin : NONE_INDEX;
-            reportRingFault("subdivision", src.name, validIn(o, vxCount) ? vx[o].positionIndex : NONE_INDEX);
+            reportRingFault("subdivision", src.name,
+                            validIn(o, vxCount) ? vx[o].positionIndex : NONE_INDEX);
             continue;
         }
 
@@ -277,7 +289,8 @@ void Step::refinePart(size_t i) {
         child[11].sharpness = sharpness[2];  // c2 -> e2
         const auto edgeBase = static_cast<RecordIndex>(out.halfEdges.size());
         out.halfEdges.insert(out.halfEdges.end(), child, child + 12);
-        for (int k = 0; k < 12; ++k) dst.halfEdges.push_back(edgeBase + k);
+        for (int k = 0; k < 12; ++k)
+            dst.halfEdges.push_back(edgeBase + k);
 
         // The polygons, built in place (what appendPolygon appends, without the copy).
         appendTriangle(dst, cornerAt(c[0], 0), cornerAt(e[0], 1), cornerAt(e[2], 1));
@@ -306,7 +319,8 @@ void Step::resolveEqualPoints() {
     // Hashed values into a bitmap of about eight bits per point (it stays in the cache): a value
     // whose bit was already set may have occurred before; mark its bit hot.
     size_t bits = 4096;
-    while (bits < 8 * n) bits *= 2;
+    while (bits < 8 * n)
+        bits *= 2;
     const size_t mask = bits - 1;
     Bitmap seen(bits);
     Bitmap hot(bits);
@@ -330,7 +344,8 @@ void Step::resolveEqualPoints() {
         PointKey key;
         if (!keyOf(positions[i], key) || !hot.test(hashOf(key) & mask)) continue;
         const auto [it, inserted] = first.try_emplace(key, static_cast<int32_t>(i));
-        const bool vertexPoint = (i >> 6) < vertexPoints_.size() && ((vertexPoints_[i >> 6] >> (i & 63)) & 1u) != 0;
+        const bool vertexPoint =
+            (i >> 6) < vertexPoints_.size() && ((vertexPoints_[i >> 6] >> (i & 63)) & 1u) != 0;
         if (!inserted && vertexPoint) remap.emplace(static_cast<int32_t>(i), it->second);
     }
     if (remap.empty()) return;
@@ -341,7 +356,8 @@ void Step::resolveEqualPoints() {
         const size_t begin = pointBegin_[p];
         const size_t end = p + 1 < pointBegin_.size() ? pointBegin_[p + 1] : n;
         bool any = false;
-        for (const auto& [from, to] : remap) any = any || (static_cast<size_t>(from) >= begin && static_cast<size_t>(from) < end);
+        for (const auto& [from, to] : remap)
+            any = any || (static_cast<size_t>(from) >= begin && static_cast<size_t>(from) < end);
         if (!any) continue;
         absl::flat_hash_map<int32_t, bool> firstSeen;
         for (Polygon& polygon : result_.parts[p].polygons) {
@@ -377,7 +393,9 @@ void copyHeader(const Model& source, Model& result) {
     result.centre = source.centre;
 }
 
-bool refinable(const BodyPart& part) { return !part.polygons.empty() && part.arena != nullptr; }
+bool refinable(const BodyPart& part) {
+    return !part.polygons.empty() && part.arena != nullptr;
+}
 
 }  // namespace
 

@@ -25,7 +25,8 @@ constexpr int32_t kTabulatedValences = 64;
 float loopBeta(int32_t valence) {
     static const std::array<float, kTabulatedValences + 1> table = [] {
         std::array<float, kTabulatedValences + 1> t{};
-        for (int32_t n = 1; n <= kTabulatedValences; ++n) t[static_cast<size_t>(n)] = computeBeta(n);
+        for (int32_t n = 1; n <= kTabulatedValences; ++n)
+            t[static_cast<size_t>(n)] = computeBeta(n);
         return t;
     }();
     if (valence <= 0) return 0.0f;

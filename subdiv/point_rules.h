@@ -33,7 +33,8 @@ float loopBeta(int32_t valence);
 // reached so far.
 class PointRules {
 public:
-    PointRules(BodyPart& part, const std::vector<Vec3>& positions, const std::vector<Vec3>& normals);
+    PointRules(BodyPart& part, const std::vector<Vec3>& positions,
+               const std::vector<Vec3>& normals);
 
     // The point of half-edge h's edge:
     //  - boundary half-edge: the midpoint of its ends;

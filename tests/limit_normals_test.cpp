@@ -76,7 +76,8 @@ TEST(LimitNormals, StrayBoundaryEdgePrintsOncePerCorner) {
 
 TEST(LimitNormals, LaterPartWins) {
     // The same triangle, once each way round: the shared corners take the second part's normal.
-    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}}}, {"torso", {{0, 2, 1}}}});
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+                                  {{"head", {{0, 1, 2}}}, {"torso", {{0, 2, 1}}}});
     build(m);
     m.normals.assign(3, kUnset);
     limitNormals(m);
@@ -98,7 +99,9 @@ TEST(LimitNormals, RefinedSphereHasUnitOutwardNormalsEveryRun) {
     const std::vector<Vec3> first = r.normals;
     for (size_t i = 0; i < r.positions.size(); ++i) {
         EXPECT_NEAR(std::sqrt(dot(r.normals[i], r.normals[i])), 1.0f, 1e-5f) << i;
-        EXPECT_GT(dot(r.normals[i], r.positions[i]), 0.9f * std::sqrt(dot(r.positions[i], r.positions[i]))) << i;
+        EXPECT_GT(dot(r.normals[i], r.positions[i]),
+                  0.9f * std::sqrt(dot(r.positions[i], r.positions[i])))
+            << i;
     }
     limitNormals(r);
     EXPECT_EQ(r.normals, first);

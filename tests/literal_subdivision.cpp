@@ -22,8 +22,12 @@ class Rules {
 public:
     Rules(BodyPart& part, const Model& model) : part_(part), model_(model) {}
 
-    bool validEdge(RecordIndex r) const { return r >= 0 && static_cast<size_t>(r) < part_.arena->halfEdges.size(); }
-    bool validVertex(RecordIndex r) const { return r >= 0 && static_cast<size_t>(r) < part_.arena->vertices.size(); }
+    bool validEdge(RecordIndex r) const {
+        return r >= 0 && static_cast<size_t>(r) < part_.arena->halfEdges.size();
+    }
+    bool validVertex(RecordIndex r) const {
+        return r >= 0 && static_cast<size_t>(r) < part_.arena->vertices.size();
+    }
 
     Vec3 pos(RecordIndex v) const {
         if (!validVertex(v)) return {};
@@ -38,7 +42,8 @@ public:
         return model_.normals[static_cast<size_t>(i)];
     }
     void fault(RecordIndex v) const {
-        reportRingFault("subdivision", part_.name, validVertex(v) ? part_.vertex(v).positionIndex : NONE_INDEX);
+        reportRingFault("subdivision", part_.name,
+                        validVertex(v) ? part_.vertex(v).positionIndex : NONE_INDEX);
     }
 
     Point edge(RecordIndex hr) {
@@ -71,7 +76,10 @@ public:
                 h = validEdge(t) ? part_.halfEdge(t).next : NONE_INDEX;
                 ++steps;
             }
-            if (validEdge(h) && part_.halfEdge(h).boundary == 1) b1 = part_.halfEdge(h).target; else fault(v);
+            if (validEdge(h) && part_.halfEdge(h).boundary == 1)
+                b1 = part_.halfEdge(h).target;
+            else
+                fault(v);
             h = validEdge(V.edge) ? part_.halfEdge(V.edge).prev : NONE_INDEX;
             steps = 0;
             while (validEdge(h) && part_.halfEdge(h).boundary != 1 && steps + 1 < limit) {
@@ -79,8 +87,12 @@ public:
                 h = validEdge(t) ? part_.halfEdge(t).prev : NONE_INDEX;
                 ++steps;
             }
-            if (validEdge(h) && part_.halfEdge(h).boundary == 1) b2 = part_.halfEdge(h).origin; else fault(v);
-            return {(pos(b1) + pos(b2)) * 0.125f + pos(v) * 0.75f, (nor(b1) + nor(b2)) * 0.125f + nor(v) * 0.75f};
+            if (validEdge(h) && part_.halfEdge(h).boundary == 1)
+                b2 = part_.halfEdge(h).origin;
+            else
+                fault(v);
+            return {(pos(b1) + pos(b2)) * 0.125f + pos(v) * 0.75f,
+                    (nor(b1) + nor(b2)) * 0.125f + nor(v) * 0.75f};
         }
         if (V.sharpness > 0 || V.valence <= 0) return {pos(v), nor(v)};
         const int n = V.valence;
@@ -126,7 +138,8 @@ Corner corner(int32_t index, uint8_t flagA) {
 // The scan of the positions from index 0 for the first entry equal to p; -1 when none.
 int32_t scan(const std::vector<Vec3>& positions, const Vec3& p) {
     for (size_t i = 0; i < positions.size(); ++i) {
-        if (positions[i].x == p.x && positions[i].y == p.y && positions[i].z == p.z) return static_cast<int32_t>(i);
+        if (positions[i].x == p.x && positions[i].y == p.y && positions[i].z == p.z)
+            return static_cast<int32_t>(i);
     }
     return -1;
 }
@@ -156,15 +169,17 @@ Model subdivide(Model& source) {
         BodyPart& dst = result.parts.back();
         if (src.polygons.empty() || !src.arena) continue;
         Rules rules(src, source);
-        std::map<RecordIndex, int32_t> madeHere;  // vertex record -> the point made for it in this part
+        std::map<RecordIndex, int32_t>
+            madeHere;  // vertex record -> the point made for it in this part
 
         for (size_t f = 0; f < src.faces.size(); ++f) {
             RecordIndex h[4];
             int count = 0;
             bool broken = false;
-            const RecordIndex first = src.faces[f] >= 0 && static_cast<size_t>(src.faces[f]) < src.arena->faces.size()
-                                          ? src.face(src.faces[f]).edge
-                                          : NONE_INDEX;
+            const RecordIndex first =
+                src.faces[f] >= 0 && static_cast<size_t>(src.faces[f]) < src.arena->faces.size()
+                    ? src.face(src.faces[f]).edge
+                    : NONE_INDEX;
             RecordIndex e = first;
             while (true) {
                 if (!rules.validEdge(e)) {
@@ -181,8 +196,10 @@ Model subdivide(Model& source) {
                 if (!rules.validVertex(src.halfEdge(h[p]).origin)) broken = true;
             }
             if (broken) {
-                const RecordIndex o = rules.validEdge(first) ? src.halfEdge(first).origin : NONE_INDEX;
-                reportRingFault("subdivision", src.name, rules.validVertex(o) ? src.vertex(o).positionIndex : NONE_INDEX);
+                const RecordIndex o =
+                    rules.validEdge(first) ? src.halfEdge(first).origin : NONE_INDEX;
+                reportRingFault("subdivision", src.name,
+                                rules.validVertex(o) ? src.vertex(o).positionIndex : NONE_INDEX);
                 continue;
             }
 
@@ -232,7 +249,8 @@ Model subdivide(Model& source) {
             }
             for (int k = 0; k < 4; ++k) {
                 dst.faces.push_back(static_cast<RecordIndex>(arena->faces.size()));
-                arena->faces.push_back(MeshFace{NONE_INDEX, static_cast<int32_t>(4 * f + static_cast<size_t>(k))});
+                arena->faces.push_back(
+                    MeshFace{NONE_INDEX, static_cast<int32_t>(4 * f + static_cast<size_t>(k))});
             }
             const size_t base = arena->halfEdges.size();
             for (int k = 0; k < 12; ++k) {

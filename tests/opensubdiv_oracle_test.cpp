@@ -32,8 +32,12 @@ struct Point {
     }
 };
 
-Vec3 vec(const Point& p) { return {p.x, p.y, p.z}; }
-float norm(const Vec3& v) { return std::sqrt(dot(v, v)); }
+Vec3 vec(const Point& p) {
+    return {p.x, p.y, p.z};
+}
+float norm(const Vec3& v) {
+    return std::sqrt(dot(v, v));
+}
 
 // OpenSubdiv's refinement of a one-part triangle model by one level.
 struct Reference {
@@ -45,7 +49,8 @@ struct Reference {
         std::vector<int> counts, indices;
         for (const Polygon& polygon : m.parts[0].polygons) {
             counts.push_back(3);
-            for (size_t k = 0; k < 3; ++k) indices.push_back(polygon[k].positionIndex);
+            for (size_t k = 0; k < 3; ++k)
+                indices.push_back(polygon[k].positionIndex);
         }
         Far::TopologyDescriptor descriptor;
         descriptor.numVertices = static_cast<int>(m.positions.size());
@@ -61,7 +66,8 @@ struct Reference {
         refiner->RefineUniform(uniform);
 
         std::vector<Point> base;
-        for (const Vec3& p : m.positions) base.push_back({p.x, p.y, p.z});
+        for (const Vec3& p : m.positions)
+            base.push_back({p.x, p.y, p.z});
         const auto count = static_cast<size_t>(refiner->GetLevel(1).GetNumVertices());
         refined.resize(count);
         tangent1.resize(count);
@@ -76,16 +82,20 @@ struct Reference {
 // Our point index -> OpenSubdiv's level-1 vertex, through the parent element of each point:
 // in face f with corners a, b, c the children 4f, 4f+1 and 4f+3 hold (a, e_ab, e_ca),
 // (e_ab, b, e_bc) and (e_ca, e_bc, c).
-std::vector<int> matchPoints(const Model& source, const Model& ours, const Far::TopologyRefiner& refiner) {
+std::vector<int> matchPoints(const Model& source, const Model& ours,
+                             const Far::TopologyRefiner& refiner) {
     const Far::TopologyLevel& level0 = refiner.GetLevel(0);
     std::vector<int> match(ours.positions.size(), -1);
     const auto& polygons = source.parts[0].polygons;
     const auto& children = ours.parts[0].polygons;
     for (size_t f = 0; f < polygons.size(); ++f) {
-        const int a = polygons[f][0].positionIndex, b = polygons[f][1].positionIndex, c = polygons[f][2].positionIndex;
+        const int a = polygons[f][0].positionIndex, b = polygons[f][1].positionIndex,
+                  c = polygons[f][2].positionIndex;
         const Polygon& first = children[4 * f];
         const Polygon& second = children[4 * f + 1];
-        const auto set = [&](int32_t ourIndex, int theirs) { match[static_cast<size_t>(ourIndex)] = theirs; };
+        const auto set = [&](int32_t ourIndex, int theirs) {
+            match[static_cast<size_t>(ourIndex)] = theirs;
+        };
         set(first[1].positionIndex, level0.GetEdgeChildVertex(level0.FindEdge(a, b)));
         set(second[2].positionIndex, level0.GetEdgeChildVertex(level0.FindEdge(b, c)));
         set(first[2].positionIndex, level0.GetEdgeChildVertex(level0.FindEdge(c, a)));
@@ -153,7 +163,8 @@ void compareLimitNormals(const std::string& name, Model& source) {
         const Vec3 n = cross(vec(theirs.tangent1[j]), vec(theirs.tangent2[j]));
         const Vec3 reference = n * (1.0f / norm(n));
         EXPECT_LE(norm(cross(ours.normals[i], reference)), 1e-4f) << name << ": point " << i;
-        EXPECT_GT(dot(ours.normals[i], reference), 0.0f) << name << ": point " << i << " faces the other way";
+        EXPECT_GT(dot(ours.normals[i], reference), 0.0f)
+            << name << ": point " << i << " faces the other way";
     }
     EXPECT_GT(interior, 0) << name;
 }
@@ -161,7 +172,8 @@ void compareLimitNormals(const std::string& name, Model& source) {
 // A gently curved open grid: boundary edges, boundary corners with one and two triangles.
 Model wavyGrid(int n) {
     Model m = fixtures::planarGrid(n);
-    for (Vec3& p : m.positions) p.z = 0.3f * std::sin(p.x * 0.9f) * std::cos(p.y * 0.7f);
+    for (Vec3& p : m.positions)
+        p.z = 0.3f * std::sin(p.x * 0.9f) * std::cos(p.y * 0.7f);
     return m;
 }
 
@@ -179,7 +191,8 @@ Model lumpyIcosahedron() {
     Model m = fixtures::icosahedron();
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> jitter(-0.2f, 0.2f);
-    for (Vec3& p : m.positions) p = {p.x + jitter(rng), p.y + jitter(rng), p.z + jitter(rng)};
+    for (Vec3& p : m.positions)
+        p = {p.x + jitter(rng), p.y + jitter(rng), p.z + jitter(rng)};
     return m;
 }
 

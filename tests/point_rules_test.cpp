@@ -10,7 +10,9 @@
 namespace {
 
 int g_ringFaults = 0;
-void countRingFault(const char*, const std::string&, int32_t) { ++g_ringFaults; }
+void countRingFault(const char*, const std::string&, int32_t) {
+    ++g_ringFaults;
+}
 
 // A centre above the plane z = 0 closed all round by n triangles, its ring on the unit circle.
 Model closedFan(int n, float centreHeight) {
@@ -81,7 +83,8 @@ TEST_F(PointRulesTest, CornerVertexStaysExactly) {
 
 TEST_F(PointRulesTest, InteriorEdgeSmoothAndCreased) {
     // Edge (0,0,0)-(1,0,0) between the corners (0,1,0) and (0,-1,0).
-    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}}, {{"head", {{0, 1, 2}, {1, 0, 3}}}});
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}},
+                                  {{"head", {{0, 1, 2}, {1, 0, 3}}}});
     build(m);
     BodyPart& part = m.parts[0];
     const RecordIndex h = part.halfEdges[0];
@@ -93,8 +96,8 @@ TEST_F(PointRulesTest, InteriorEdgeSmoothAndCreased) {
     part.halfEdge(h).sharpness = 1;
     part.halfEdge(part.halfEdges[3]).sharpness = 1;
     EXPECT_EQ(rules.edgePoint(h).position, (Vec3{0.5f, 0, 0}));
-    EXPECT_EQ(part.halfEdge(h).sharpness, 0);                  // lowered once
-    EXPECT_EQ(part.halfEdge(part.halfEdges[3]).sharpness, 1);  // the twin keeps its own
+    EXPECT_EQ(part.halfEdge(h).sharpness, 0);                      // lowered once
+    EXPECT_EQ(part.halfEdge(part.halfEdges[3]).sharpness, 1);      // the twin keeps its own
     EXPECT_EQ(rules.edgePoint(h).position, (Vec3{0.375f, 0, 0}));  // smooth again
     EXPECT_EQ(g_ringFaults, 0);
 }

@@ -19,20 +19,24 @@
 namespace {
 
 int g_ringFaults = 0;
-void countRingFault(const char*, const std::string&, int32_t) { ++g_ringFaults; }
+void countRingFault(const char*, const std::string&, int32_t) {
+    ++g_ringFaults;
+}
 
 const std::string kStart = "Starting Subdivision...";
 const std::string kBoundary = "BOUNDARY\n\n\n";
 
 std::string repeat(const std::string& s, int n) {
     std::string out;
-    for (int i = 0; i < n; ++i) out += s;
+    for (int i = 0; i < n; ++i)
+        out += s;
     return out;
 }
 
 std::vector<int32_t> indices(const Polygon& polygon) {
     std::vector<int32_t> out;
-    for (const Corner& c : polygon) out.push_back(c.positionIndex);
+    for (const Corner& c : polygon)
+        out.push_back(c.positionIndex);
     return out;
 }
 
@@ -50,7 +54,8 @@ Model deepCopy(const Model& m) {
 }
 
 bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0);
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0);
 }
 
 class Subdivision : public ::testing::Test {
@@ -87,8 +92,9 @@ TEST_F(Subdivision, SingleTriangleGivesSixPointsAndFourChildren) {
     EXPECT_EQ(printed, kStart + repeat(kBoundary, 6));  // three edges, three corners
 
     // e0, e1, e2, then c0, c1, c2.
-    const std::vector<Vec3> expected = {{0.5f, 0, 0}, {0.5f, 0.5f, 0}, {0, 0.5f, 0},
-                                        {0.125f, 0.125f, 0}, {0.75f, 0.125f, 0}, {0.125f, 0.75f, 0}};
+    const std::vector<Vec3> expected = {{0.5f, 0, 0},       {0.5f, 0.5f, 0},
+                                        {0, 0.5f, 0},       {0.125f, 0.125f, 0},
+                                        {0.75f, 0.125f, 0}, {0.125f, 0.75f, 0}};
     EXPECT_EQ(r.positions, expected);
     EXPECT_EQ(r.normals, std::vector<Vec3>(6, Vec3{}));  // the source has no normals
 
@@ -161,7 +167,8 @@ TEST_F(Subdivision, SharedEdgeGetsOnePointMadeAtTheFirstTriangle) {
     EXPECT_EQ(indices(part.polygons[6]), (std::vector<int32_t>{1, 6, 7}));
     EXPECT_EQ(indices(part.polygons[7]), (std::vector<int32_t>{7, 6, 8}));
     // Four boundary edges and the six corners that sit on the boundary.
-    EXPECT_EQ(printed, kStart + repeat(kBoundary, 2) + repeat(kBoundary, 3) + repeat(kBoundary, 2) + repeat(kBoundary, 3));
+    EXPECT_EQ(printed, kStart + repeat(kBoundary, 2) + repeat(kBoundary, 3) + repeat(kBoundary, 2) +
+                           repeat(kBoundary, 3));
     // The smooth interior edge: 3/8 of each end and 1/8 of each opposite corner.
     EXPECT_EQ(r.positions[1], (Vec3{0.5f, 0.5f, 0.0f}));
 
@@ -194,7 +201,8 @@ TEST_F(Subdivision, CreaseLowersOnlyTheHalfEdgeThatMakesThePoint) {
 }
 
 TEST_F(Subdivision, ClosedMeshesGiveVPlusEPointsAndFourChildrenPerFace) {
-    for (Model m : {fixtures::tetrahedron(), fixtures::octahedron(), fixtures::icosahedron(), fixtures::uvSphere(6, 9)}) {
+    for (Model m : {fixtures::tetrahedron(), fixtures::octahedron(), fixtures::icosahedron(),
+                    fixtures::uvSphere(6, 9)}) {
         build(m);
         const size_t v = m.parts[0].vertices.size();
         const size_t f = m.parts[0].polygons.size();
@@ -211,7 +219,8 @@ TEST_F(Subdivision, ClosedMeshesGiveVPlusEPointsAndFourChildrenPerFace) {
         // A relinked step is a closed mesh again, and can be refined once more.
         r.relinkHalfEdges();
         EXPECT_EQ(checkHalfEdges(r.parts[0]), "");
-        for (RecordIndex h : r.parts[0].halfEdges) EXPECT_EQ(r.parts[0].halfEdge(h).paired, 1);
+        for (RecordIndex h : r.parts[0].halfEdges)
+            EXPECT_EQ(r.parts[0].halfEdge(h).paired, 1);
         Model again = step(r);
         EXPECT_EQ(again.positions.size(), (v + e) + 3 * 4 * f / 2);
         again.relinkHalfEdges();
@@ -222,15 +231,18 @@ TEST_F(Subdivision, ClosedMeshesGiveVPlusEPointsAndFourChildrenPerFace) {
 
 TEST_F(Subdivision, TiltedPlanarPatchStaysInItsPlane) {
     Model m = fixtures::planarGrid(4);
-    for (Vec3& p : m.positions) p.z = 0.25f * p.x - 0.5f * p.y + 1.0f;
+    for (Vec3& p : m.positions)
+        p.z = 0.25f * p.x - 0.5f * p.y + 1.0f;
     build(m);
     Model r = step(m);
     r.relinkHalfEdges();
-    for (const Vec3& p : r.positions) EXPECT_NEAR(p.z, 0.25f * p.x - 0.5f * p.y + 1.0f, 1e-5f);
+    for (const Vec3& p : r.positions)
+        EXPECT_NEAR(p.z, 0.25f * p.x - 0.5f * p.y + 1.0f, 1e-5f);
 }
 
 TEST_F(Subdivision, HeaderAndPartsAreCarriedOver) {
-    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}}}, {"tail", {}}});
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+                                  {{"head", {{0, 1, 2}}}, {"tail", {}}});
     m.id = 7;
     m.generation = 3;
     m.childSlot = 2;
@@ -284,7 +296,8 @@ TEST_F(Subdivision, HeaderAndPartsAreCarriedOver) {
     EXPECT_EQ(tail.partAngle, 90.0f);
     EXPECT_EQ(tail.partAxis, (Vec3{1, 0, 0}));
     EXPECT_EQ(tail.colour, (Colour{0.5f, 0.25f, 0.125f}));
-    EXPECT_TRUE(tail.polygons.empty() && tail.faces.empty() && tail.halfEdges.empty() && tail.vertices.empty());
+    EXPECT_TRUE(tail.polygons.empty() && tail.faces.empty() && tail.halfEdges.empty() &&
+                tail.vertices.empty());
 
     // Assigned back into the model, the model keeps its own level and path.
     m = r;
@@ -304,7 +317,8 @@ TEST_F(Subdivision, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
     // Both parts hold the same two triangles, so every vertex point of the second part equals,
     // bit for bit, the one made in the first part.
     const std::vector<fixtures::Triangle> tris = {{0, 1, 2}, {2, 1, 3}};
-    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{"head", tris}, {"torso", tris}});
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}},
+                                  {{"head", tris}, {"torso", tris}});
     build(m);
     const Model r = step(m);
     ASSERT_EQ(r.positions.size(), 18u);  // each part makes its own 9 points
@@ -323,8 +337,9 @@ TEST_F(Subdivision, VertexPointEqualToAnEarlierEdgePointTakesItsIndex) {
     // Face 0's boundary edge A-B has its point at (1, 0, 0), index 0. Vertex V sits at (1, 0, 0)
     // between its boundary neighbours (1, 1, 0) and (1, -1, 0), so its point is (1, 0, 0) too:
     // its first corner (face 1) keeps the point made for it, its second (face 2) takes index 0.
-    Model m = fixtures::makeModel({{0, 0, 0}, {2, 0, 0}, {1, 2, 0}, {1, 0, 0}, {1, -1, 0}, {2, 0, 0}, {1, 1, 0}},
-                                  {{"head", {{0, 1, 2}, {3, 4, 5}, {3, 5, 6}}}});
+    Model m = fixtures::makeModel(
+        {{0, 0, 0}, {2, 0, 0}, {1, 2, 0}, {1, 0, 0}, {1, -1, 0}, {2, 0, 0}, {1, 1, 0}},
+        {{"head", {{0, 1, 2}, {3, 4, 5}, {3, 5, 6}}}});
     build(m);
     const Model r = step(m);
     const BodyPart& part = r.parts[0];
@@ -338,8 +353,9 @@ TEST_F(Subdivision, VertexPointEqualToAnEarlierEdgePointTakesItsIndex) {
 TEST_F(Subdivision, NaNPointIsTakenFromItsOwnVertex) {
     // A NaN equals nothing, so no search could find the centre's point again: its later corners
     // take the point made for it.
-    Model m = fixtures::makeModel({{std::numeric_limits<float>::quiet_NaN(), 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}},
-                                  {{"head", {{0, 1, 2}, {0, 2, 3}}}});
+    Model m = fixtures::makeModel(
+        {{std::numeric_limits<float>::quiet_NaN(), 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}},
+        {{"head", {{0, 1, 2}, {0, 2, 3}}}});
     build(m);
     const Model r = step(m);
     const BodyPart& part = r.parts[0];
@@ -347,7 +363,8 @@ TEST_F(Subdivision, NaNPointIsTakenFromItsOwnVertex) {
     EXPECT_TRUE(std::isnan(r.positions[static_cast<size_t>(first)].x));
     EXPECT_EQ(part.polygons[4][0].positionIndex, first);  // corner c0 of face 1: vertex 0 again
     for (const Polygon& polygon : part.polygons) {
-        for (const Corner& c : polygon) EXPECT_LT(static_cast<size_t>(c.positionIndex), r.positions.size());
+        for (const Corner& c : polygon)
+            EXPECT_LT(static_cast<size_t>(c.positionIndex), r.positions.size());
     }
 }
 
@@ -372,7 +389,8 @@ TEST_F(Subdivision, MidpointFlagLeftSetWithAForeignIndexMakesThePoint) {
     const Model r = step(m);
     EXPECT_EQ(r.positions.size(), 6u);
     for (const Polygon& polygon : r.parts[0].polygons) {
-        for (const Corner& c : polygon) EXPECT_LT(static_cast<size_t>(c.positionIndex), r.positions.size());
+        for (const Corner& c : polygon)
+            EXPECT_LT(static_cast<size_t>(c.positionIndex), r.positions.size());
     }
 }
 
@@ -396,7 +414,8 @@ Model coincidentMesh(std::mt19937& rng) {
     Model m = fixtures::randomMesh(rng);
     const float values[] = {-1.0f, -0.0f, 0.0f, 0.5f, 1.0f};
     std::uniform_int_distribution<int> pick(0, 4);
-    for (Vec3& p : m.positions) p = {values[pick(rng)], values[pick(rng)], values[pick(rng)]};
+    for (Vec3& p : m.positions)
+        p = {values[pick(rng)], values[pick(rng)], values[pick(rng)]};
     return m;
 }
 
@@ -412,9 +431,9 @@ void expectSameStep(Model& fast, Model& slow, const std::string& where) {
     ASSERT_EQ(a.positions.size(), b.positions.size()) << where;
     for (size_t i = 0; i < a.positions.size(); ++i) {
         ASSERT_EQ(std::memcmp(&a.positions[i], &b.positions[i], sizeof(Vec3)), 0)
-            << where << ": point " << i << " (" << a.positions[i].x << ", " << a.positions[i].y << ", "
-            << a.positions[i].z << ") against (" << b.positions[i].x << ", " << b.positions[i].y << ", "
-            << b.positions[i].z << ")";
+            << where << ": point " << i << " (" << a.positions[i].x << ", " << a.positions[i].y
+            << ", " << a.positions[i].z << ") against (" << b.positions[i].x << ", "
+            << b.positions[i].y << ", " << b.positions[i].z << ")";
     }
     ASSERT_TRUE(sameBits(a.normals, b.normals)) << where;
     ASSERT_EQ(a.parts.size(), b.parts.size()) << where;
@@ -443,7 +462,8 @@ TEST_F(Subdivision, IndexedStepMatchesLiteralStepBitForBit) {
         if (round % 2 == 0) {
             std::uniform_real_distribution<float> n(-1.0f, 1.0f);
             m.normals.clear();
-            for (size_t i = 0; i < m.positions.size(); ++i) m.normals.push_back({n(rng), n(rng), n(rng)});
+            for (size_t i = 0; i < m.positions.size(); ++i)
+                m.normals.push_back({n(rng), n(rng), n(rng)});
         }
         // Creases and corners here and there.
         for (BodyPart& part : m.parts) {
