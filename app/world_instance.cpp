@@ -11,10 +11,10 @@ namespace {
 constexpr float STEP_BACK = 1.0f;
 
 // Shows the population as it is now, without waiting for the GLUT loop.
-void redrawNow() { ViewerWindow::instance().display(); }
+void showNow() { ViewerWindow::instance().display(); }
 
 // Moves the scene one unit farther away and re-applies the camera with the window's size.
-void stepViewBack() {
+void moveViewBack() {
     InputController::instance().viewOffsetZ -= STEP_BACK;
     const ViewerWindow& window = ViewerWindow::instance();
     Camera::instance().reshape(window.width, window.height);
@@ -26,8 +26,8 @@ World& World::instance() {
     // The first call loads the start creatures; the World is never destroyed.
     static World* const world = [] {
         auto* loaded = new World(startCreatures());
-        loaded->screen.redrawNow = redrawNow;
-        loaded->screen.stepViewBack = stepViewBack;
+        loaded->screen.redrawNow = showNow;
+        loaded->screen.stepViewBack = moveViewBack;
         return loaded;
     }();
     return *world;

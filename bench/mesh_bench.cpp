@@ -40,7 +40,7 @@ const std::string& objFile(int triangles) {
     if (it != paths.end()) return it->second;
     const auto path = std::filesystem::temp_directory_path() /
                       ("creatures_bench_" + std::to_string(::getpid()) + "_" + std::to_string(triangles) + ".obj");
-    std::ofstream(path) << bench::torusObj(triangles);
+    std::ofstream(path) << bench::objText(bench::torusOf(triangles));
     return paths.emplace(triangles, path.string()).first->second;
 }
 
@@ -60,7 +60,7 @@ void BM_Read(benchmark::State& state) {
 }
 
 void BM_Build(benchmark::State& state) {
-    const Model source = bench::torus(static_cast<int>(state.range(0)));
+    const Model source = bench::torusOf(static_cast<int>(state.range(0)));
     QuietStdout quiet;
     for (auto _ : state) {
         state.PauseTiming();
@@ -75,7 +75,7 @@ void BM_Build(benchmark::State& state) {
 }
 
 void BM_Normals(benchmark::State& state) {
-    Model built = bench::torus(static_cast<int>(state.range(0)));
+    Model built = bench::torusOf(static_cast<int>(state.range(0)));
     QuietStdout quiet;
     built.buildHalfEdges();
     for (auto _ : state) {

@@ -68,31 +68,6 @@ RecordIndex vertexFor(BodyPart& part, VertexLookup& lookup, int32_t p) {
     return r;
 }
 
-// Links triangle f of the part: face, next and prev of its three half-edges, their origin and
-// target vertices, and each vertex's outgoing edge (the last assignment wins).
-void linkTriangle(BodyPart& part, VertexLookup& lookup, size_t f) {
-    const Polygon& polygon = part.polygons[f];
-    const RecordIndex h[3] = {part.halfEdges[3 * f], part.halfEdges[3 * f + 1],
-                              part.halfEdges[3 * f + 2]};
-    for (int k = 0; k < 3; ++k) {
-        {
-            HalfEdge& e = part.halfEdge(h[k]);
-            e.face = part.faces[f];
-            e.next = h[(k + 1) % 3];
-            e.prev = h[(k + 2) % 3];
-        }
-        const RecordIndex origin = vertexFor(part, lookup, polygon[static_cast<size_t>(k)].positionIndex);
-        part.vertex(origin).edge = h[k];
-        part.halfEdge(h[k]).origin = origin;
-
-        const RecordIndex target =
-            vertexFor(part, lookup, polygon[static_cast<size_t>((k + 1) % 3)].positionIndex);
-        part.vertex(target).edge = part.halfEdge(h[k]).next;
-        part.halfEdge(h[k]).target = target;
-    }
-    part.face(part.faces[f]).edge = h[0];
-}
-
 void pair(HalfEdge& h, RecordIndex hRecord, HalfEdge& m, RecordIndex mRecord) {
     h.paired = 1;
     h.boundary = 0;
@@ -238,6 +213,307 @@ bool linkable(const BodyPart& part, size_t f) {
            3 * f + 2 < part.halfEdges.size();
 }
 
+// ---- Relink --------------------------------------------------------------------------------
+
+// Position index -> the place in the part's vertices list of the first record with that index;
+// replaces the scan of the list from its first entry (records are only appended, and a record's
+// position index never changes, so the first place registered is the first match).
+class ListLookup {
+public:
+    explicit ListLookup(size_t positionCount) : dense_(positionCount, -1) {}
+
+    int32_t find(int32_t positionIndex) const {
+        if (inDense(positionIndex)) return dense_[static_cast<size_t>(positionIndex)];
+        const auto it = sparse_.find(positionIndex);
+        return it == sparse_.end() ? -1 : it->second;
+    }
+
+    void add(int32_t positionIndex, int32_t place) {
+        if (inDense(positionIndex)) {
+            int32_t& slot = dense_[static_cast<size_t>(positionIndex)];
+            if (slot < 0) slot = place;
+        } else {
+            sparse_.try_emplace(positionIndex, place);
+        }
+    }
+
+    void clear(const BodyPart& part) {
+        for (RecordIndex r : part.vertices) {
+            const int32_t p = part.vertex(r).positionIndex;
+            if (inDense(p)) dense_[static_cast<size_t>(p)] = -1;
+        }
+        sparse_.clear();
+    }
+
+private:
+    bool inDense(int32_t p) const { return static_cast<uint32_t>(p) < dense_.size(); }
+
+    std::vector<int32_t> dense_;
+    absl::flat_hash_map<int32_t, int32_t> sparse_;
+};
+
+// The place in the part's vertices list of the record for position index p: the first listed
+// record with that index, or a new record appended to the arena and the list.
+int32_t placeFor(BodyPart& part, ListLookup& lookup, int32_t p) {
+    int32_t place = lookup.find(p);
+    if (place >= 0) return place;
+    const auto r = static_cast<RecordIndex>(part.arena->vertices.size());
+    part.arena->vertices.push_back(MeshVertex{});  // positionIndex NONE_INDEX, all else 0
+    part.vertices.push_back(r);
+    part.arena->vertices.back().positionIndex = p;
+    place = static_cast<int32_t>(part.vertices.size() - 1);
+    lookup.add(p, place);
+    return place;
+}
+
+// What the relink learns while linking, for the fast path. That path applies when the part's
+// half-edges are one contiguous run of its arena, three per face, and every face is linked: the
+// links of half-edge 3f+k then are exactly the ones linked from face f, so they need not be read
+// back from the records, and the pairing, marking and valence steps can work on compact arrays
+// indexed by list position.
+struct RelinkScratch {
+    static constexpr uint8_t kPaired = 1;
+    static constexpr uint8_t kBoundary = 2;
+
+    bool fast = false;
+    bool freshTwins = false;          // no record arrived paired or with a twin
+    RecordIndex base = 0;             // record of half-edge 0
+    std::vector<int32_t> target;      // per half-edge: its target's place in the vertices list
+    std::vector<uint8_t> state;       // per half-edge: kPaired, kBoundary as the record holds them
+    std::vector<int32_t> groupStart;  // per vertex place: first entry of its group in byOrigin
+    std::vector<int32_t> byOrigin;    // half-edges grouped by origin, each group in list order
+    std::vector<int32_t> twin;        // per half-edge: its twin's list position, -1 for none
+    std::vector<int32_t> runCursor;   // sorted large groups: per run, its first unpaired entry
+
+    int32_t origin(size_t i) const {
+        const size_t f = i - i % 3;
+        return target[f + (i % 3 + 2) % 3];
+    }
+};
+
+// Links every linkable face exactly as linkTriangle does (the same record writes, and the last
+// write to a vertex's edge the same), and finds out whether the fast path applies.
+void linkFaces(BodyPart& part, ListLookup& lookup, RelinkScratch& s) {
+    TopologyArena& arena = *part.arena;
+    const size_t faceCount = part.faces.size();
+    const size_t n = part.halfEdges.size();
+    s.base = n > 0 ? part.halfEdges[0] : 0;
+    s.fast = n == 3 * faceCount && n > 0 && s.base >= 0 &&
+             static_cast<size_t>(s.base) + n <= arena.halfEdges.size();
+    s.freshTwins = true;
+    if (s.fast) {
+        s.target.resize(n);
+        s.state.resize(n);
+    }
+    s.groupStart.assign(part.vertices.size() + 1, 0);
+
+    for (size_t f = 0; f < faceCount; ++f) {
+        if (!linkable(part, f)) {
+            s.fast = false;
+            continue;
+        }
+        const Polygon& polygon = part.polygons[f];
+        // Places in corner order, so that new records are made in the order of first use.
+        int32_t place[3];
+        for (size_t k = 0; k < 3; ++k)
+            place[k] = placeFor(part, lookup, polygon[k].positionIndex);
+        const RecordIndex r[3] = {part.vertices[static_cast<size_t>(place[0])],
+                                  part.vertices[static_cast<size_t>(place[1])],
+                                  part.vertices[static_cast<size_t>(place[2])]};
+        const RecordIndex h[3] = {part.halfEdges[3 * f], part.halfEdges[3 * f + 1],
+                                  part.halfEdges[3 * f + 2]};
+        for (int k = 0; k < 3; ++k) {
+            HalfEdge& e = arena.halfEdges[static_cast<size_t>(h[k])];
+            e.face = part.faces[f];
+            e.next = h[(k + 1) % 3];
+            e.prev = h[(k + 2) % 3];
+            e.origin = r[k];
+            e.target = r[(k + 1) % 3];
+        }
+        // linkTriangle sets the edges of c0, c1, c1, c2, c2, c0 to h0, h1, h1, h2, h2, h0.
+        arena.vertices[static_cast<size_t>(r[1])].edge = h[1];
+        arena.vertices[static_cast<size_t>(r[2])].edge = h[2];
+        arena.vertices[static_cast<size_t>(r[0])].edge = h[0];
+        part.face(part.faces[f]).edge = h[0];
+
+        if (!s.fast) continue;
+        if (s.groupStart.size() < part.vertices.size() + 1)
+            s.groupStart.resize(part.vertices.size() + 1, 0);
+        for (int k = 0; k < 3; ++k) {
+            const size_t i = 3 * f + static_cast<size_t>(k);
+            if (h[k] != s.base + static_cast<RecordIndex>(i)) {
+                s.fast = false;
+                break;
+            }
+            const HalfEdge& e = arena.halfEdges[static_cast<size_t>(h[k])];
+            s.freshTwins = s.freshTwins && e.paired == 0 && e.twin == NONE_INDEX;
+            s.state[i] = static_cast<uint8_t>((e.paired != 0 ? RelinkScratch::kPaired : 0) |
+                                              (e.boundary != 0 ? RelinkScratch::kBoundary : 0));
+            s.target[i] = place[(k + 1) % 3];
+            ++s.groupStart[static_cast<size_t>(place[k])];
+        }
+    }
+}
+
+// Steps of the walk twin -> next around vertex v, from its edge back to its edge, at most
+// `limit`; whether it closed.
+int32_t ringSteps(const BodyPart& part, RecordIndex v, size_t limit, bool& closed) {
+    const RecordIndex start = part.vertex(v).edge;
+    RecordIndex e = start;
+    int32_t steps = 0;
+    closed = false;
+    for (size_t step = 0; step < limit && e != NONE_INDEX; ++step) {
+        ++steps;
+        const RecordIndex twin = part.halfEdge(e).twin;
+        e = twin == NONE_INDEX ? NONE_INDEX : part.halfEdge(twin).next;
+        if (e == start) {
+            closed = true;
+            break;
+        }
+    }
+    return steps;
+}
+
+// Twins, boundary marking, sharpness and valence for a part on the fast path, with the results
+// of the list-order steps of the relink.
+void relinkFast(BodyPart& part, RelinkScratch& s) {
+    TopologyArena& arena = *part.arena;
+    HalfEdge* const he = arena.halfEdges.data() + s.base;
+    MeshVertex* const vx = arena.vertices.data();
+    const size_t n = part.halfEdges.size();
+    const size_t places = part.vertices.size();
+
+    // Half-edges grouped by origin place (a stable counting sort): the twin candidates of a
+    // half-edge from a to b are the group of b with target a, in the order a scan meets them.
+    s.groupStart.resize(places + 1, 0);
+    int32_t sum = 0;
+    for (size_t v = 0; v < places; ++v) {
+        sum += s.groupStart[v];
+        s.groupStart[v] = sum;  // for now the end of group v
+    }
+    s.groupStart[places] = sum;
+    s.byOrigin.resize(n);
+    for (size_t i = n; i-- > 0;)
+        s.byOrigin[static_cast<size_t>(--s.groupStart[static_cast<size_t>(s.origin(i))])] =
+            static_cast<int32_t>(i);
+
+    // Large groups (a vertex with many outgoing half-edges) are sorted by target, list order kept
+    // within a target, and keep a cursor per run before which every entry is paired: a lookup
+    // there costs a binary search instead of a walk through the group.
+    constexpr int32_t kLargeGroup = 32;
+    bool anyLarge = false;
+    for (size_t v = 0; v < places; ++v) {
+        const int32_t first = s.groupStart[v];
+        const int32_t last = s.groupStart[v + 1];
+        if (last - first <= kLargeGroup) continue;
+        anyLarge = true;
+        std::stable_sort(
+            s.byOrigin.begin() + first, s.byOrigin.begin() + last, [&s](int32_t a, int32_t b) {
+                return s.target[static_cast<size_t>(a)] < s.target[static_cast<size_t>(b)];
+            });
+    }
+    if (anyLarge) {
+        s.runCursor.resize(n);
+        for (size_t k = 0; k < n; ++k)
+            s.runCursor[k] = static_cast<int32_t>(k);
+    }
+
+    // Twins in list order: an unpaired half-edge takes the first unpaired one running the other
+    // way between the same records.
+    // The pairs are kept in the compact arrays here and written to the records in list order
+    // below, together with the boundary marking.
+    s.twin.assign(n, -1);
+    const auto pairUp = [&](size_t i, size_t m) {
+        s.state[i] = RelinkScratch::kPaired;
+        s.state[m] = RelinkScratch::kPaired;
+        s.twin[i] = static_cast<int32_t>(m);
+        s.twin[m] = static_cast<int32_t>(i);
+    };
+    for (size_t i = 0; i < n; ++i) {
+        if (s.state[i] & RelinkScratch::kPaired) continue;
+        const int32_t a = s.origin(i);
+        const auto b = static_cast<size_t>(s.target[i]);
+        const int32_t first = s.groupStart[b];
+        const int32_t last = s.groupStart[b + 1];
+        if (last - first <= kLargeGroup) {
+            for (int32_t k = first; k < last; ++k) {
+                const auto m = static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)]);
+                if (s.target[m] == a && !(s.state[m] & RelinkScratch::kPaired)) {
+                    pairUp(i, m);
+                    break;
+                }
+            }
+            continue;
+        }
+        const auto begin = s.byOrigin.begin() + first;
+        const auto end = s.byOrigin.begin() + last;
+        const auto run = std::lower_bound(begin, end, a, [&s](int32_t entry, int32_t t) {
+            return s.target[static_cast<size_t>(entry)] < t;
+        });
+        if (run == end || s.target[static_cast<size_t>(*run)] != a) continue;
+        int32_t& k = s.runCursor[static_cast<size_t>(run - s.byOrigin.begin())];
+        while (k < last && s.target[static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)])] == a &&
+               (s.state[static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)])] &
+                RelinkScratch::kPaired)) {
+            ++k;
+        }
+        if (k < last && s.target[static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)])] == a) {
+            pairUp(i, static_cast<size_t>(s.byOrigin[static_cast<size_t>(k)]));
+            ++k;
+        }
+    }
+
+    // The pairs into the records, and boundary marking, in list order. A half-edge's boundary
+    // flag is final once its own turn in the pairing has passed (nothing pairs with it later).
+    for (size_t i = 0; i < n; ++i) {
+        if (s.twin[i] >= 0) {
+            he[i].paired = 1;
+            he[i].boundary = 0;
+            he[i].twin = s.base + s.twin[i];
+        }
+        if (!(s.state[i] & RelinkScratch::kBoundary)) continue;
+        MeshVertex& o = vx[part.vertices[static_cast<size_t>(s.origin(i))]];
+        o.boundary = 1;
+        o.edge = s.base + static_cast<RecordIndex>(i);
+        vx[part.vertices[static_cast<size_t>(s.target[i])]].boundary = 1;
+    }
+
+    // Sharpness: one less per half-edge starting or ending at a vertex. In a triangle each
+    // corner starts one and ends one, so that is twice the vertex's group size.
+    for (size_t v = 0; v < places; ++v) {
+        const int32_t corners = s.groupStart[v + 1] - s.groupStart[v];
+        if (corners != 0) vx[part.vertices[v]].sharpness -= 2 * corners;
+    }
+
+    // Valence, vertex by vertex in list order. With fresh twins, a walk from a half-edge of this
+    // run stays in the run: twin positions from the pairing, next within the triangle.
+    const size_t limit = ringStepLimit(n);
+    for (RecordIndex v : part.vertices) {
+        MeshVertex& vertex = vx[v];
+        if (vertex.boundary != 0) continue;
+        int32_t steps = 0;
+        bool closed = false;
+        const int64_t startPos = static_cast<int64_t>(vertex.edge) - s.base;
+        if (s.freshTwins && vertex.edge != NONE_INDEX && startPos >= 0 &&
+            startPos < static_cast<int64_t>(n)) {
+            auto pos = static_cast<int32_t>(startPos);
+            for (size_t step = 0; step < limit; ++step) {
+                ++steps;
+                const int32_t t = s.twin[static_cast<size_t>(pos)];
+                if (t < 0) break;
+                pos = t - t % 3 + (t % 3 == 2 ? 0 : t % 3 + 1);
+                if (pos == startPos) {
+                    closed = true;
+                    break;
+                }
+            }
+        } else {
+            steps = ringSteps(part, v, limit, closed);
+        }
+        vertex.valence += steps;
+        if (!closed) reportRingFault("valence", part.name, vertex.positionIndex);
+    }
+}
 
 // One part's build. A build makes the part's records one after another, so half-edge i of the
 // part's list is record halfEdgeBase + i and the part's vertex records are vertexBase + 0, 1, ...;
@@ -419,6 +695,7 @@ private:
     std::vector<uint8_t> paired_;
 };
 
+
 }  // namespace
 
 void Model::buildHalfEdges() {
@@ -446,14 +723,20 @@ void Model::buildHalfEdges() {
 
 void Model::relinkHalfEdges() {
     std::vector<int32_t> local;
-    VertexLookup lookup(positions.size());
+    ListLookup lookup(positions.size());
+    RelinkScratch scratch;
     for (BodyPart& part : parts) {
         if (part.polygons.empty() || !part.arena) continue;
 
         // Linking against the records the part already lists; new ones are appended.
-        for (RecordIndex v : part.vertices) lookup.add(part.vertex(v).positionIndex, v);
-        for (size_t f = 0; f < part.faces.size(); ++f) {
-            if (linkable(part, f)) linkTriangle(part, lookup, f);
+        for (size_t j = 0; j < part.vertices.size(); ++j) {
+            lookup.add(part.vertex(part.vertices[j]).positionIndex, static_cast<int32_t>(j));
+        }
+        linkFaces(part, lookup, scratch);
+        if (scratch.fast) {
+            relinkFast(part, scratch);
+            lookup.clear(part);
+            continue;
         }
 
         // Twins, boundary marking and sharpness, half-edge by half-edge in list order. An

@@ -1,0 +1,532 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <random>
+
+#include "mesh/ring_walk.h"
+#include "mesh/topology_check.h"
+#include "subdiv/loop.h"
+#include "tests/fixtures.h"
+#include "tests/literal_scans.h"
+#include "tests/literal_subdivision.h"
+
+namespace {
+
+int g_ringFaults = 0;
+void countRingFault(const char*, const std::string&, int32_t) {
+    ++g_ringFaults;
+}
+
+const std::string kStart = "Starting Subdivision...";
+const std::string kBoundary = "BOUNDARY\n\n\n";
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i)
+        out += s;
+    return out;
+}
+
+std::vector<int32_t> indices(const Polygon& polygon) {
+    std::vector<int32_t> out;
+    for (const Corner& c : polygon)
+        out.push_back(c.positionIndex);
+    return out;
+}
+
+// Copies a model together with its topology records (a plain copy shares them).
+Model deepCopy(const Model& m) {
+    Model c = m;
+    std::map<const TopologyArena*, std::shared_ptr<TopologyArena>> copies;
+    for (BodyPart& part : c.parts) {
+        if (!part.arena) continue;
+        std::shared_ptr<TopologyArena>& copy = copies[part.arena.get()];
+        if (!copy) copy = std::make_shared<TopologyArena>(*part.arena);
+        part.arena = copy;
+    }
+    return c;
+}
+
+bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0);
+}
+
+class Subdivision : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_ringFaults = 0;
+        previous_ = setRingFaultHandler(&countRingFault);
+    }
+    void TearDown() override { setRingFaultHandler(previous_); }
+
+    static void build(Model& m) {
+        ::testing::internal::CaptureStdout();
+        m.buildHalfEdges();
+        ::testing::internal::GetCapturedStdout();
+    }
+
+    // One step; its console output goes to *printed.
+    static Model step(Model& m, std::string* printed = nullptr) {
+        ::testing::internal::CaptureStdout();
+        Model out = subdivide(m);
+        const std::string text = ::testing::internal::GetCapturedStdout();
+        if (printed) *printed = text;
+        return out;
+    }
+
+    RingFaultHandler previous_ = nullptr;
+};
+
+TEST_F(Subdivision, SingleTriangleGivesSixPointsAndFourChildren) {
+    Model m = fixtures::singleTriangle();
+    build(m);
+    std::string printed;
+    const Model r = step(m, &printed);
+    EXPECT_EQ(printed, kStart + repeat(kBoundary, 6));  // three edges, three corners
+
+    // e0, e1, e2, then c0, c1, c2.
+    const std::vector<Vec3> expected = {{0.5f, 0, 0},       {0.5f, 0.5f, 0},
+                                        {0, 0.5f, 0},       {0.125f, 0.125f, 0},
+                                        {0.75f, 0.125f, 0}, {0.125f, 0.75f, 0}};
+    EXPECT_EQ(r.positions, expected);
+    EXPECT_EQ(r.normals, std::vector<Vec3>(6, Vec3{}));  // the source has no normals
+
+    ASSERT_EQ(r.parts.size(), 1u);
+    const BodyPart& part = r.parts[0];
+    ASSERT_EQ(part.polygons.size(), 4u);
+    EXPECT_EQ(indices(part.polygons[0]), (std::vector<int32_t>{3, 0, 2}));
+    EXPECT_EQ(indices(part.polygons[1]), (std::vector<int32_t>{0, 4, 1}));
+    EXPECT_EQ(indices(part.polygons[2]), (std::vector<int32_t>{0, 1, 2}));
+    EXPECT_EQ(indices(part.polygons[3]), (std::vector<int32_t>{2, 1, 5}));
+    // Old vertices are flagged 0, edge points 1; normalSlot names the point itself.
+    const uint8_t flags[4][3] = {{0, 1, 1}, {1, 0, 1}, {1, 1, 1}, {1, 1, 0}};
+    for (size_t g = 0; g < 4; ++g) {
+        for (size_t k = 0; k < 3; ++k) {
+            const Corner& c = part.polygons[g][k];
+            EXPECT_EQ(c.flagA, flags[g][k]);
+            EXPECT_EQ(c.normalSlot, c.positionIndex);
+            EXPECT_EQ(c.flagB, 0);
+            EXPECT_EQ(c.reserved, 0);
+            EXPECT_EQ(c.flagC, 1);
+        }
+    }
+
+    // Four face records, twelve blank half-edges, no vertex records yet.
+    ASSERT_EQ(part.faces.size(), 4u);
+    ASSERT_EQ(part.halfEdges.size(), 12u);
+    EXPECT_TRUE(part.vertices.empty());
+    EXPECT_TRUE(part.faceNormals.empty());
+    for (size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(part.face(part.faces[k]).index, static_cast<int32_t>(k));
+        EXPECT_EQ(part.face(part.faces[k]).edge, NONE_INDEX);
+    }
+    for (RecordIndex h : part.halfEdges) {
+        const HalfEdge& e = part.halfEdge(h);
+        EXPECT_EQ(e.origin, NONE_INDEX);
+        EXPECT_EQ(e.twin, NONE_INDEX);
+        EXPECT_EQ(e.next, NONE_INDEX);
+        EXPECT_EQ(e.boundary, 1);
+        EXPECT_EQ(e.paired, 0);
+        EXPECT_EQ(e.hasMidpoint, 0);
+        EXPECT_EQ(e.sharpness, 0);
+        EXPECT_EQ(e.midpointIndex, NONE_INDEX);
+    }
+
+    // The source keeps the edge point indices; its scratch flags are clear again.
+    const BodyPart& src = m.parts[0];
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(src.halfEdge(src.halfEdges[i]).midpointIndex, static_cast<int32_t>(i));
+        EXPECT_EQ(src.halfEdge(src.halfEdges[i]).hasMidpoint, 0);
+        EXPECT_EQ(src.vertex(src.vertices[i]).updated, 0);
+    }
+
+    Model relinked = r;
+    relinked.relinkHalfEdges();
+    EXPECT_EQ(checkHalfEdges(relinked.parts[0]), "");
+    EXPECT_EQ(g_ringFaults, 0);
+}
+
+TEST_F(Subdivision, SharedEdgeGetsOnePointMadeAtTheFirstTriangle) {
+    Model m = fixtures::twoTriangles();  // (0 1 2) and (2 1 3)
+    build(m);
+    std::string printed;
+    const Model r = step(m, &printed);
+    // 4 vertices + 5 edges. Face 0 makes e(0-1), e(1-2), e(2-0) = 0, 1, 2 and its corners 3, 4, 5;
+    // face 1 reuses e(2-1) = 1, makes e(1-3), e(3-2) = 6, 7 and corner 3 (index 8).
+    ASSERT_EQ(r.positions.size(), 9u);
+    const BodyPart& part = r.parts[0];
+    EXPECT_EQ(indices(part.polygons[4]), (std::vector<int32_t>{5, 1, 7}));
+    EXPECT_EQ(indices(part.polygons[5]), (std::vector<int32_t>{1, 4, 6}));
+    EXPECT_EQ(indices(part.polygons[6]), (std::vector<int32_t>{1, 6, 7}));
+    EXPECT_EQ(indices(part.polygons[7]), (std::vector<int32_t>{7, 6, 8}));
+    // Four boundary edges and the six corners that sit on the boundary.
+    EXPECT_EQ(printed, kStart + repeat(kBoundary, 2) + repeat(kBoundary, 3) + repeat(kBoundary, 2) +
+                           repeat(kBoundary, 3));
+    // The smooth interior edge: 3/8 of each end and 1/8 of each opposite corner.
+    EXPECT_EQ(r.positions[1], (Vec3{0.5f, 0.5f, 0.0f}));
+
+    Model relinked = r;
+    relinked.relinkHalfEdges();
+    EXPECT_EQ(checkHalfEdges(relinked.parts[0]), "");
+}
+
+TEST_F(Subdivision, CreaseLowersOnlyTheHalfEdgeThatMakesThePoint) {
+    Model m = fixtures::twoTriangles();
+    build(m);
+    BodyPart& src = m.parts[0];
+    HalfEdge& first = src.halfEdge(src.halfEdges[1]);  // 1 -> 2 in face 0, makes the point
+    HalfEdge& twin = src.halfEdge(src.halfEdges[3]);   // 2 -> 1 in face 1
+    ASSERT_EQ(first.twin, src.halfEdges[3]);
+    first.sharpness = 2;
+    twin.sharpness = 2;
+    const Model r = step(m);
+    EXPECT_EQ(first.sharpness, 1);
+    EXPECT_EQ(twin.sharpness, 2);
+    EXPECT_EQ(r.positions[1], (Vec3{0.5f, 0.5f, 0.0f}));  // the midpoint
+
+    const BodyPart& part = r.parts[0];
+    const auto sharpness = [&](size_t i) { return part.halfEdge(part.halfEdges[i]).sharpness; };
+    // Face 0: its half-edge 1 lies under children 4 and 10. Face 1: its half-edge 0 under 12, 15.
+    for (size_t i = 0; i < 24; ++i) {
+        const int expected = (i == 4 || i == 10) ? 1 : (i == 12 || i == 15) ? 2 : 0;
+        EXPECT_EQ(sharpness(i), expected) << "half-edge " << i;
+    }
+}
+
+TEST_F(Subdivision, ClosedMeshesGiveVPlusEPointsAndFourChildrenPerFace) {
+    for (Model m : {fixtures::tetrahedron(), fixtures::octahedron(), fixtures::icosahedron(),
+                    fixtures::uvSphere(6, 9)}) {
+        build(m);
+        const size_t v = m.parts[0].vertices.size();
+        const size_t f = m.parts[0].polygons.size();
+        const size_t e = 3 * f / 2;
+        std::string printed;
+        Model r = step(m, &printed);
+        EXPECT_EQ(printed, kStart);
+        EXPECT_EQ(r.positions.size(), v + e);
+        EXPECT_EQ(r.normals.size(), v + e);
+        EXPECT_EQ(r.parts[0].polygons.size(), 4 * f);
+        EXPECT_EQ(r.parts[0].faces.size(), 4 * f);
+        EXPECT_EQ(r.parts[0].halfEdges.size(), 12 * f);
+
+        // A relinked step is a closed mesh again, and can be refined once more.
+        r.relinkHalfEdges();
+        EXPECT_EQ(checkHalfEdges(r.parts[0]), "");
+        for (RecordIndex h : r.parts[0].halfEdges)
+            EXPECT_EQ(r.parts[0].halfEdge(h).paired, 1);
+        Model again = step(r);
+        EXPECT_EQ(again.positions.size(), (v + e) + 3 * 4 * f / 2);
+        again.relinkHalfEdges();
+        EXPECT_EQ(checkHalfEdges(again.parts[0]), "");
+    }
+    EXPECT_EQ(g_ringFaults, 0);
+}
+
+TEST_F(Subdivision, TiltedPlanarPatchStaysInItsPlane) {
+    Model m = fixtures::planarGrid(4);
+    for (Vec3& p : m.positions)
+        p.z = 0.25f * p.x - 0.5f * p.y + 1.0f;
+    build(m);
+    Model r = step(m);
+    r.relinkHalfEdges();
+    for (const Vec3& p : r.positions)
+        EXPECT_NEAR(p.z, 0.25f * p.x - 0.5f * p.y + 1.0f, 1e-5f);
+}
+
+TEST_F(Subdivision, HeaderAndPartsAreCarriedOver) {
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+                                  {{"head", {{0, 1, 2}}}, {"tail", {}}});
+    m.id = 7;
+    m.generation = 3;
+    m.childSlot = 2;
+    m.firstChild = true;
+    m.firstChildId = 11;
+    m.branchAngle = 30.0f;
+    m.rotationAngle = 45.0f;
+    m.rotationAxis = {0, 1, 0};
+    m.position = {10, 0, 0};
+    m.scale = 2.0f;
+    m.scaleSquared = 4.0f;
+    m.pulseRate = 0.003f;
+    m.auxFactor = 0.1f;
+    m.pulsePhase = 1.5f;
+    m.centre = {0.25f, 0.5f, 0};
+    m.subdivisionLevel = 4;
+    m.sourcePath = "./model_data/bird1.obj";
+    m.parts[1].partOffset = {1, 2, 3};
+    m.parts[1].partScale = {2, 2, 2};
+    m.parts[1].partAngle = 90.0f;
+    m.parts[1].partAxis = {1, 0, 0};
+    m.parts[1].colour = {0.5f, 0.25f, 0.125f};
+    build(m);
+    const Model r = step(m);
+    EXPECT_EQ(r.id, 7);
+    EXPECT_EQ(r.generation, 3);
+    EXPECT_EQ(r.childSlot, 2);
+    EXPECT_TRUE(r.firstChild);
+    EXPECT_FALSE(r.secondChild);
+    EXPECT_EQ(r.firstChildId, 11);
+    EXPECT_EQ(r.secondChildId, NONE_INDEX);
+    EXPECT_EQ(r.branchAngle, 30.0f);
+    EXPECT_EQ(r.rotationAngle, 45.0f);
+    EXPECT_EQ(r.rotationAxis, (Vec3{0, 1, 0}));
+    EXPECT_EQ(r.position, (Vec3{10, 0, 0}));
+    EXPECT_EQ(r.scale, 2.0f);
+    EXPECT_EQ(r.scaleSquared, 4.0f);
+    EXPECT_EQ(r.pulseRate, 0.003f);
+    EXPECT_EQ(r.auxFactor, 0.1f);
+    EXPECT_EQ(r.pulsePhase, 1.5f);
+    EXPECT_EQ(r.centre, (Vec3{0.25f, 0.5f, 0}));
+    EXPECT_EQ(r.subdivisionLevel, 0);
+    EXPECT_TRUE(r.sourcePath.empty());
+    EXPECT_TRUE(r.texCoords.empty());
+
+    ASSERT_EQ(r.parts.size(), 2u);
+    const BodyPart& tail = r.parts[1];
+    EXPECT_EQ(tail.name, "tail");
+    EXPECT_EQ(tail.partOffset, (Vec3{1, 2, 3}));
+    EXPECT_EQ(tail.partScale, (Vec3{2, 2, 2}));
+    EXPECT_EQ(tail.partAngle, 90.0f);
+    EXPECT_EQ(tail.partAxis, (Vec3{1, 0, 0}));
+    EXPECT_EQ(tail.colour, (Colour{0.5f, 0.25f, 0.125f}));
+    EXPECT_TRUE(tail.polygons.empty() && tail.faces.empty() && tail.halfEdges.empty() &&
+                tail.vertices.empty());
+
+    // Assigned back into the model, the model keeps its own level and path.
+    m = r;
+    EXPECT_EQ(m.subdivisionLevel, 4);
+    EXPECT_EQ(m.sourcePath, "./model_data/bird1.obj");
+}
+
+TEST_F(Subdivision, NormalsAreRefinedByTheSameRules) {
+    Model m = fixtures::icosahedron();
+    build(m);
+    m.normals = m.positions;  // the same values: each normal must come out as its point
+    const Model r = step(m);
+    EXPECT_TRUE(sameBits(r.positions, r.normals));
+}
+
+TEST_F(Subdivision, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
+    // Both parts hold the same two triangles, so every vertex point of the second part equals,
+    // bit for bit, the one made in the first part.
+    const std::vector<fixtures::Triangle> tris = {{0, 1, 2}, {2, 1, 3}};
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}},
+                                  {{"head", tris}, {"torso", tris}});
+    build(m);
+    const Model r = step(m);
+    ASSERT_EQ(r.positions.size(), 18u);  // each part makes its own 9 points
+    // Part 0 made vertex 1's point (corner 1 of face 0) at index 4, vertex 2's at 5. Part 1 makes
+    // them at 13 and 14 at their first corners; their second corners (face 1) take 5 and 4.
+    const BodyPart& second = r.parts[1];
+    EXPECT_EQ(second.polygons[1][1].positionIndex, 13);  // first corner at vertex 1
+    EXPECT_EQ(second.polygons[0][0].positionIndex, 12);  // first corner at vertex 0
+    EXPECT_EQ(second.polygons[4][0].positionIndex, 5);   // vertex 2 again: part 0's point
+    EXPECT_EQ(second.polygons[5][1].positionIndex, 4);   // vertex 1 again: part 0's point
+    EXPECT_EQ(second.polygons[4][0].normalSlot, 5);
+    EXPECT_EQ(r.positions[5], r.positions[14]);
+}
+
+TEST_F(Subdivision, VertexPointEqualToAnEarlierEdgePointTakesItsIndex) {
+    // Face 0's boundary edge A-B has its point at (1, 0, 0), index 0. Vertex V sits at (1, 0, 0)
+    // between its boundary neighbours (1, 1, 0) and (1, -1, 0), so its point is (1, 0, 0) too:
+    // its first corner (face 1) keeps the point made for it, its second (face 2) takes index 0.
+    Model m = fixtures::makeModel(
+        {{0, 0, 0}, {2, 0, 0}, {1, 2, 0}, {1, 0, 0}, {1, -1, 0}, {2, 0, 0}, {1, 1, 0}},
+        {{"head", {{0, 1, 2}, {3, 4, 5}, {3, 5, 6}}}});
+    build(m);
+    const Model r = step(m);
+    const BodyPart& part = r.parts[0];
+    EXPECT_EQ(r.positions[0], (Vec3{1, 0, 0}));
+    EXPECT_EQ(part.polygons[4][0].positionIndex, 9);  // V's first corner: its own point
+    EXPECT_EQ(r.positions[9], (Vec3{1, 0, 0}));
+    EXPECT_EQ(part.polygons[8][0].positionIndex, 0);  // V's second corner: the edge point
+    EXPECT_EQ(part.polygons[8][0].normalSlot, 0);
+}
+
+TEST_F(Subdivision, NaNPointIsTakenFromItsOwnVertex) {
+    // A NaN equals nothing, so no search could find the centre's point again: its later corners
+    // take the point made for it.
+    Model m = fixtures::makeModel(
+        {{std::numeric_limits<float>::quiet_NaN(), 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}},
+        {{"head", {{0, 1, 2}, {0, 2, 3}}}});
+    build(m);
+    const Model r = step(m);
+    const BodyPart& part = r.parts[0];
+    const int32_t first = part.polygons[0][0].positionIndex;  // corner c0 of face 0: vertex 0
+    EXPECT_TRUE(std::isnan(r.positions[static_cast<size_t>(first)].x));
+    EXPECT_EQ(part.polygons[4][0].positionIndex, first);  // corner c0 of face 1: vertex 0 again
+    for (const Polygon& polygon : part.polygons) {
+        for (const Corner& c : polygon)
+            EXPECT_LT(static_cast<size_t>(c.positionIndex), r.positions.size());
+    }
+}
+
+TEST_F(Subdivision, BrokenFaceCycleIsReportedAndLeftOut) {
+    Model m = fixtures::twoTriangles();
+    build(m);
+    BodyPart& src = m.parts[0];
+    src.halfEdge(src.halfEdges[4]).next = NONE_INDEX;  // face 1 loses a link
+    const Model r = step(m);
+    EXPECT_EQ(g_ringFaults, 1);
+    EXPECT_EQ(r.parts[0].polygons.size(), 4u);  // face 0 only
+    EXPECT_EQ(r.parts[0].faces.size(), 4u);
+    EXPECT_EQ(r.parts[0].halfEdges.size(), 12u);
+}
+
+TEST_F(Subdivision, MidpointFlagLeftSetWithAForeignIndexMakesThePoint) {
+    Model m = fixtures::singleTriangle();
+    build(m);
+    HalfEdge& h = m.parts[0].halfEdge(m.parts[0].halfEdges[0]);
+    h.hasMidpoint = 1;
+    h.midpointIndex = 500;  // not a point of this step
+    const Model r = step(m);
+    EXPECT_EQ(r.positions.size(), 6u);
+    for (const Polygon& polygon : r.parts[0].polygons) {
+        for (const Corner& c : polygon)
+            EXPECT_LT(static_cast<size_t>(c.positionIndex), r.positions.size());
+    }
+}
+
+TEST_F(Subdivision, FaceWithFourHalfEdgesEndsTheProgram) {
+    Model m = fixtures::twoTriangles();
+    build(m);
+    BodyPart& src = m.parts[0];
+    src.halfEdge(src.halfEdges[2]).next = src.halfEdges[3];  // face 0: h0 h1 h2 h3 ...
+    EXPECT_EXIT(
+        {
+            dup2(STDERR_FILENO, STDOUT_FILENO);  // so that the death test can read the message
+            subdivide(m);
+        },
+        ::testing::ExitedWithCode(1), "Face cannot have more than three edges!!\n");
+}
+
+// ---- Indexed step against the literal step ----------------------------------------------------
+
+// Positions drawn from a few values (with -0 beside 0), so that points often coincide exactly.
+Model coincidentMesh(std::mt19937& rng) {
+    Model m = fixtures::randomMesh(rng);
+    const float values[] = {-1.0f, -0.0f, 0.0f, 0.5f, 1.0f};
+    std::uniform_int_distribution<int> pick(0, 4);
+    for (Vec3& p : m.positions)
+        p = {values[pick(rng)], values[pick(rng)], values[pick(rng)]};
+    return m;
+}
+
+void expectSameStep(Model& fast, Model& slow, const std::string& where) {
+    ::testing::internal::CaptureStdout();
+    Model a = subdivide(fast);
+    const std::string fastOut = ::testing::internal::GetCapturedStdout();
+    ::testing::internal::CaptureStdout();
+    Model b = literal::subdivide(slow);
+    const std::string slowOut = ::testing::internal::GetCapturedStdout();
+
+    ASSERT_EQ(fastOut, slowOut) << where;
+    ASSERT_EQ(a.positions.size(), b.positions.size()) << where;
+    for (size_t i = 0; i < a.positions.size(); ++i) {
+        ASSERT_EQ(std::memcmp(&a.positions[i], &b.positions[i], sizeof(Vec3)), 0)
+            << where << ": point " << i << " (" << a.positions[i].x << ", " << a.positions[i].y
+            << ", " << a.positions[i].z << ") against (" << b.positions[i].x << ", "
+            << b.positions[i].y << ", " << b.positions[i].z << ")";
+    }
+    ASSERT_TRUE(sameBits(a.normals, b.normals)) << where;
+    ASSERT_EQ(a.parts.size(), b.parts.size()) << where;
+    for (size_t i = 0; i < a.parts.size(); ++i) {
+        ASSERT_EQ(a.parts[i].polygons, b.parts[i].polygons) << where << ", part " << i;
+        ASSERT_EQ(a.parts[i].name, b.parts[i].name) << where;
+    }
+    ASSERT_EQ(fixtures::compareTopology(a, b), "") << where << ": result records";
+    ASSERT_EQ(fixtures::compareTopology(fast, slow), "") << where << ": source records";
+
+    // Relinked (fast relink against the literal one), the results agree again.
+    a.relinkHalfEdges();
+    literal::relink(b);
+    ASSERT_EQ(fixtures::compareTopology(a, b), "") << where << ": relinked records";
+    fast = std::move(a);
+    slow = std::move(b);
+}
+
+TEST_F(Subdivision, IndexedStepMatchesLiteralStepBitForBit) {
+    std::mt19937 rng(5150);
+    std::uniform_int_distribution<int> percent(0, 99);
+    for (int round = 0; round < 300; ++round) {
+        Model m = round % 3 == 0 ? coincidentMesh(rng) : fixtures::randomMesh(rng);
+        if (round % 17 == 5) m.positions[0].y = std::numeric_limits<float>::quiet_NaN();
+        build(m);
+        if (round % 2 == 0) {
+            std::uniform_real_distribution<float> n(-1.0f, 1.0f);
+            m.normals.clear();
+            for (size_t i = 0; i < m.positions.size(); ++i)
+                m.normals.push_back({n(rng), n(rng), n(rng)});
+        }
+        // Creases and corners here and there.
+        for (BodyPart& part : m.parts) {
+            for (RecordIndex h : part.halfEdges) {
+                if (percent(rng) < 15) part.halfEdge(h).sharpness = percent(rng) % 3;
+            }
+            for (RecordIndex v : part.vertices) {
+                if (percent(rng) < 10) part.vertex(v).sharpness = 1;
+            }
+        }
+        // Now and then scratch flags left set, and a part listed twice (sharing its records).
+        if (round % 5 == 1) {
+            for (BodyPart& part : m.parts) {
+                for (RecordIndex v : part.vertices) {
+                    if (percent(rng) < 20) part.vertex(v).updated = 1;
+                }
+                for (RecordIndex h : part.halfEdges) {
+                    if (percent(rng) < 10) {
+                        part.halfEdge(h).hasMidpoint = 1;
+                        part.halfEdge(h).midpointIndex = percent(rng) - 20;
+                    }
+                }
+            }
+        }
+        if (round % 7 == 3 && !m.parts.empty()) m.parts.push_back(m.parts[0]);
+        Model slow = deepCopy(m);
+        expectSameStep(m, slow, "round " + std::to_string(round) + ", step 1");
+        // A second step on the relinked results.
+        expectSameStep(m, slow, "round " + std::to_string(round) + ", step 2");
+    }
+}
+
+// The relink of records that do not lie in one ascending run of their arena (and of a part
+// with a polygon it cannot link) takes its general way; it must agree with the literal relink.
+TEST_F(Subdivision, RelinkOfScatteredRecordsMatchesLiteralRelink) {
+    std::mt19937 rng(77);
+    for (int round = 0; round < 60; ++round) {
+        Model m = fixtures::randomMesh(rng);
+        build(m);
+        Model fast = step(m);
+        for (BodyPart& part : fast.parts) {
+            if (round % 2 == 0) {
+                std::reverse(part.halfEdges.begin(), part.halfEdges.end());
+            } else if (!part.polygons.empty()) {
+                part.polygons[0].resize(2);  // no longer linkable
+            }
+        }
+        Model slow = deepCopy(fast);
+        fast.relinkHalfEdges();
+        literal::relink(slow);
+        ASSERT_EQ(fixtures::compareTopology(fast, slow), "") << "round " << round;
+    }
+}
+
+TEST_F(Subdivision, StepIsBitIdenticalAcrossRuns) {
+    Model m = fixtures::uvSphere(8, 12);
+    build(m);
+    m.computeNormals();
+    Model copy = deepCopy(m);
+    const Model a = step(m);
+    const Model b = step(copy);
+    EXPECT_TRUE(sameBits(a.positions, b.positions));
+    EXPECT_TRUE(sameBits(a.normals, b.normals));
+}
+
+}  // namespace
