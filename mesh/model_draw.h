@@ -29,11 +29,15 @@ Vec3 viewVector(const DrawContext& context);
 //
 // Multiplies the trackball rotation onto the current model-view matrix, then places the model
 // (position, rotation, breathing scale) and each part (part angle and axis, offset, scale). For
-// every polygon, all of its corners (not only three), in one GL_TRIANGLES block each:
+// every polygon, all of its corners (not only three), as triangles:
 //   coloured pass  glNormal3f(n), glColor3f(offset + colour + shade), glVertex3f(p)
 //                  with shade = (p - viewVector) . n + 0.2
-//   dark pass      glNormal3f(n), glColor3f(0.1, 0.1, 0.1), glVertex3f(p + n x (r x 0.00125))
-//                  with r = chance::draw() % 100, one draw per corner
+//   dark pass      glColor3f(0.1, 0.1, 0.1), then per corner glNormal3f(n),
+//                  glVertex3f(p + n x (r x 0.00125)) with r = chance::draw() % 100, one draw
+//                  per corner
+// A run of triangles shares one GL_TRIANGLES block (coloured, dark, coloured, dark, ...); a
+// polygon with more corners gets a block for each of its passes, which OpenGL splits into
+// triangles of consecutive corners (a fourth corner alone makes none).
 // Colours are not clamped. A model without normals sends no normals, gets shade 0.2 and no dark
 // offset (the generator is still drawn once per corner); so does a corner whose position has no
 // normal. A corner whose position index lies outside the positions is not sent.
