@@ -124,8 +124,10 @@ bool showsTitle(const Image& image) {
            image.fractionNear({200, 60, 624, 648}, CLEAR_COLOUR, 6) < 0.02;
 }
 
-bool showsOnlyClearColour(const Image& image) {
-    return !image.empty() && image.fractionNear(image.whole(), CLEAR_COLOUR) == 1.0;
+bool showsPopulation(const Image& image) {
+    if (image.width() != 1024 || image.height() != 768 || showsTitle(image)) return false;
+    return image.fractionNear({0, 0, 1024, 200}, CLEAR_COLOUR) == 1.0 &&
+           image.fractionNear({0, 384, 1024, 384}, CLEAR_COLOUR, 6) < 0.99;
 }
 
 // ---- ChildProcess -----------------------------------------------------------------------------
@@ -253,7 +255,13 @@ std::uint8_t channel(unsigned long pixel, unsigned long mask) {
 }  // namespace
 
 XSession::XSession() {
-    display_ = XOpenDisplay(nullptr);
+    // A busy server now and then refuses a connection; it takes the next one.
+    waitUntil(
+        [&] {
+            display_ = XOpenDisplay(nullptr);
+            return display_ != nullptr;
+        },
+        5s, 100ms);
     if (display_ != nullptr) XSetErrorHandler(ignoreXError);
 }
 

@@ -79,8 +79,9 @@ Image halfSize(const Image& image);
 // The title picture: a square about 742 pixels high in the middle, the clear colour in the
 // bands left and right of it, hardly any clear colour inside it.
 bool showsTitle(const Image& image);
-// Nothing but the clear colour.
-bool showsOnlyClearColour(const Image& image);
+// The start population: no title, the clear colour above the creatures, and the creatures (at
+// least 1% of the pixels in the lower half not the clear colour).
+bool showsPopulation(const Image& image);
 
 // How a child process ended.
 struct ExitStatus {

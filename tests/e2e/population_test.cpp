@@ -150,22 +150,25 @@ TEST_F(PopulationTest, LeftReleaseShowsThePopulationAndTheHoveredCreatureGrows) 
         widestBefore = std::max(widestBefore, s.maxX - s.minX);
     }
     moveTo(creaturePoint(startPosition(1), 1));
-    std::this_thread::sleep_for(200ms);
+    const Image grown = waitFor(
+        [&](const Image& i) { return silhouette(i, CENTRE_CREATURE).maxY >= lowestBefore + 6; },
+        10s);
+    grown.savePng(shotPath("hover.png"));
     int lowestHovered = 10000, narrowestHovered = 10000;
-    const std::vector<Image> hovered = frames();
-    for (const Image& f : hovered) {
+    for (const Image& f : frames()) {
         const Silhouette s = silhouette(f, CENTRE_CREATURE);
         lowestHovered = std::min(lowestHovered, s.maxY);
         narrowestHovered = std::min(narrowestHovered, s.maxX - s.minX);
     }
-    hovered.front().savePng(shotPath("hover.png"));
     EXPECT_GE(lowestHovered - lowestBefore, 6) << "see " << shotPath("hover.png");
     EXPECT_GT(narrowestHovered, widestBefore - 2);
 
     // Hovering elsewhere puts it back.
     moveTo(EMPTY_SKY);
-    std::this_thread::sleep_for(200ms);
-    EXPECT_LE(silhouette(x.grab(window), CENTRE_CREATURE).maxY, lowestBefore + 1);
+    const Image back = waitFor(
+        [&](const Image& i) { return silhouette(i, CENTRE_CREATURE).maxY <= lowestBefore + 1; },
+        10s);
+    EXPECT_LE(silhouette(back, CENTRE_CREATURE).maxY, lowestBefore + 1);
 }
 
 TEST_F(PopulationTest, FirstPickTintsTheCreatureRed) {
@@ -193,18 +196,22 @@ TEST_F(PopulationTest, MiddleDragTurnsThePopulationAndDraggingBackRestoresIt) {
     moveTo({512, 384});
     std::this_thread::sleep_for(200ms);
     const std::vector<Image> before = frames(2);
+    const double noise = silhouetteDifference(before[0], before[1], LOWER_HALF);
     x.pressButton(MIDDLE);
     for (int step = 1; step <= 10; ++step) moveTo({512 + 15 * step, 384});
-    std::this_thread::sleep_for(300ms);
-    const Image turned = x.grab(window);
+    const Image turned = waitFor(
+        [&](const Image& i) { return silhouetteDifference(before[0], i, LOWER_HALF) > 0.02; },
+        10s);
     turned.savePng(shotPath("turned.png"));
     for (int step = 9; step >= 0; --step) moveTo({512 + 15 * step, 384});
-    std::this_thread::sleep_for(300ms);
-    const Image restored = x.grab(window);
+    const Image restored = waitFor(
+        [&](const Image& i) {
+            return silhouetteDifference(before[0], i, LOWER_HALF) < 2 * noise + 0.003;
+        },
+        10s);
     x.releaseButton(MIDDLE);
     restored.savePng(shotPath("turned-back.png"));
 
-    const double noise = silhouetteDifference(before[0], before[1], LOWER_HALF);
     const double turnedAway = silhouetteDifference(before[0], turned, LOWER_HALF);
     const double back = silhouetteDifference(before[0], restored, LOWER_HALF);
     EXPECT_GT(turnedAway, 0.02) << "see " << shotPath("turned.png");
@@ -228,8 +235,14 @@ TEST_F(PopulationTest, KeysPanAndZoomTheView) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.key);
         x.tapKey(window, step.key);
-        std::this_thread::sleep_for(300ms);
-        const Image shot = x.grab(window);
+        const auto arrived = [&](const Image& i) {
+            const Silhouette s = silhouette(i, all);
+            return std::abs(s.centreX - start.centreX - step.dx) < 14 &&
+                   std::abs(s.centreY - start.centreY - step.dy) < 14 &&
+                   std::abs(static_cast<double>(s.pixels) / static_cast<double>(start.pixels) -
+                            step.growth) < 0.08;
+        };
+        const Image shot = waitFor(arrived, 10s);
         shot.savePng(shotPath(std::string("key-") + step.key + ".png"));
         const Silhouette s = silhouette(shot, all);
         EXPECT_NEAR(s.centreX - start.centreX, step.dx, 14);

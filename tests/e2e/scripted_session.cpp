@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     s.moveAway();
     if (!viewer.waitForOutput("Opening ./model_data/rabbit.obj", 60s)) s.fail("no start-up load");
     x.click(window, 512, 40, 1);
-    s.waitForScreen([](const Image& i) { return !showsTitle(i); });
+    if (!showsPopulation(s.waitForScreen(showsPopulation))) s.fail("no population");
     s.shot("02-population");
 
     // The centre creature, picked once (red), then again: it has two mutated children.

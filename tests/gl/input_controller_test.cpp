@@ -204,6 +204,14 @@ TEST_F(InputControllerTest, PickTestTakesTheLowestIndexAndOnlyDisplayedCreatures
     startWorld();
     world.creatures.resize(2);
     EXPECT_EQ(input.pickCreature(rabbit.x, rabbit.y), NONE_INDEX);
+
+    // A projection that cannot be inverted gives no ray, hence no pick.
+    startWorld();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glScalef(0.0f, 0.0f, 0.0f);
+    glMatrixMode(GL_MODELVIEW);
+    EXPECT_EQ(input.pickCreature(rabbit.x, rabbit.y), NONE_INDEX);
 }
 
 TEST_F(InputControllerTest, HoverFollowsThePassiveMouseAndStaysWhenThereAreNoCreatures) {
