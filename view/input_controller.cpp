@@ -126,7 +126,7 @@ int32_t InputController::pickCreature(int x, int y) const {
 
 void InputController::breedingFlow(int32_t i) {
     World& world = World::instance();
-    // Picks come from the pick test, so they index existing creatures.
+    // Picks come from the pick test, so they index existing creatures; anything else is ignored.
     if (i < 0 || static_cast<size_t>(i) >= world.genomes.size()) return;
 
     if (firstPick < 0) {
@@ -135,10 +135,8 @@ void InputController::breedingFlow(int32_t i) {
     }
     if (firstPick != i) {
         std::printf("Breeding %d and %d\n", i, firstPick);
-        const int32_t first = firstPick;
-        if (static_cast<size_t>(first) < world.genomes.size()) {
-            world.breed(first, world.genomes[static_cast<size_t>(i)], RANDOM_WEIGHT, MakeChildren);
-        }
+        // The partner is copied into the call before breeding appends to the genomes.
+        world.breed(firstPick, world.genomes[static_cast<size_t>(i)], RANDOM_WEIGHT, MakeChildren);
         firstPick = -1;
         return;
     }
