@@ -72,6 +72,7 @@ World breedableWorld(ScreenLog& log) {
 class Breeding : public ::testing::Test {
 protected:
     void SetUp() override {
+        loadedWorld();  // loads with its own clock, then restores the real one
         chance::setClock([] { return kClock; });
         chance::seed(42);
     }
@@ -238,23 +239,25 @@ TEST_F(Breeding, SelfBreedingStopsAtGenerationTwelve) {
     }
 }
 
-// Indices whose genome positions changed since the last call, in index order.
+// Indices whose display copy was replaced since the last call, in index order. A stored display
+// copy always comes with fresh topology records, so the arena tells a replaced copy apart even
+// when the blend left its positions as they were.
 struct ChangeWatch {
     const World* world = nullptr;
-    std::vector<std::vector<Vec3>> seen;
+    std::vector<const TopologyArena*> seen;
     std::vector<int> order;
 
     void arm(const World& w) {
         world = &w;
         seen.clear();
-        for (const Model& g : w.genomes) seen.push_back(g.positions);
+        for (const Model& c : w.creatures) seen.push_back(c.parts[0].arena.get());
     }
     void look() {
-        for (size_t i = 0; i < world->genomes.size(); ++i) {
-            if (i >= seen.size()) continue;
-            if (world->genomes[i].positions != seen[i]) {
+        for (size_t i = 0; i < world->creatures.size() && i < seen.size(); ++i) {
+            const TopologyArena* now = world->creatures[i].parts[0].arena.get();
+            if (now != seen[i]) {
                 order.push_back(static_cast<int>(i));
-                seen[i] = world->genomes[i].positions;
+                seen[i] = now;
             }
         }
     }
@@ -298,9 +301,12 @@ TEST_F(Breeding, SelfBreedingAParentMutatesItAndRipples) {
     w.screen.redrawNow = [&watch] { watch.look(); };
     w.selfBreed(1, 3, 4);
     const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.substr(out.rfind("SB MYSELF")), "SB MYSELF:1\n" + out.substr(out.rfind("SB MYSELF") + 12));
+    const std::string last = out.substr(out.rfind("SB MYSELF"));
+    EXPECT_EQ(last.substr(0, 12), "SB MYSELF:1\n");
+    EXPECT_EQ(last.find("Self Breeding a Leaf"), std::string::npos);
     EXPECT_EQ(w.genomes.size(), 5u);
-    EXPECT_EQ(watch.order, (std::vector<int>{3, 4}));  // the parent's genome keeps its positions
+    // The mutated parent's display copy is stored before the first redraw of the ripple.
+    EXPECT_EQ(watch.order, (std::vector<int>{1, 3, 4}));
 }
 
 TEST_F(Breeding, GenomesOfDifferentTopologyAreRefused) {
