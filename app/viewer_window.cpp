@@ -34,35 +34,25 @@ void ViewerWindow::init(int windowWidth, int windowHeight) {
 
     // Three lights are configured, but lighting itself stays off: surfaces show their glColor.
     // Light 0 is positional (w = 1) like light 1; light 2 has w = 0.4.
-    const GLfloat position0[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    const GLfloat ambient0[] = {0.5f, 0.1f, 0.4f, 1.0f};
-    const GLfloat diffuse0[] = {0.2f, 0.2f, 0.245f, 1.0f};
-    const GLfloat specular0[] = {0.4f, 0.5f, 0.2f, 1.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, position0);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient0);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse0);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, specular0);
-    glEnable(GL_LIGHT0);
-
-    const GLfloat position1[] = {-1.0f, 1.0f, 1.0f, 1.0f};
-    const GLfloat ambient1[] = {0.12f, 0.3f, 0.3f, 1.0f};
-    const GLfloat diffuse1[] = {0.34f, 0.45f, 0.2f, 1.0f};
-    const GLfloat specular1[] = {0.1f, 0.2f, 0.3f, 1.0f};
-    glLightfv(GL_LIGHT1, GL_POSITION, position1);
-    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient1);
-    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse1);
-    glLightfv(GL_LIGHT1, GL_SPECULAR, specular1);
-    glEnable(GL_LIGHT1);
-
-    const GLfloat position2[] = {1.0f, 1.5f, -1.0f, 0.4f};
-    const GLfloat ambient2[] = {0.42f, 0.4f, 0.44f, 1.0f};
-    const GLfloat diffuse2[] = {0.46f, 0.45f, 0.5f, 1.0f};
-    const GLfloat specular2[] = {0.7f, 0.4f, 0.4f, 1.0f};
-    glLightfv(GL_LIGHT2, GL_POSITION, position2);
-    glLightfv(GL_LIGHT2, GL_AMBIENT, ambient2);
-    glLightfv(GL_LIGHT2, GL_DIFFUSE, diffuse2);
-    glLightfv(GL_LIGHT2, GL_SPECULAR, specular2);
-    glEnable(GL_LIGHT2);
+    struct Light {
+        GLenum name;
+        GLfloat position[4], ambient[4], diffuse[4], specular[4];
+    };
+    static const Light lights[] = {
+        {GL_LIGHT0, {1.0f, 1.0f, 1.0f, 1.0f}, {0.5f, 0.1f, 0.4f, 1.0f}, {0.2f, 0.2f, 0.245f, 1.0f},
+         {0.4f, 0.5f, 0.2f, 1.0f}},
+        {GL_LIGHT1, {-1.0f, 1.0f, 1.0f, 1.0f}, {0.12f, 0.3f, 0.3f, 1.0f}, {0.34f, 0.45f, 0.2f, 1.0f},
+         {0.1f, 0.2f, 0.3f, 1.0f}},
+        {GL_LIGHT2, {1.0f, 1.5f, -1.0f, 0.4f}, {0.42f, 0.4f, 0.44f, 1.0f}, {0.46f, 0.45f, 0.5f, 1.0f},
+         {0.7f, 0.4f, 0.4f, 1.0f}},
+    };
+    for (const Light& light : lights) {
+        glLightfv(light.name, GL_POSITION, light.position);
+        glLightfv(light.name, GL_AMBIENT, light.ambient);
+        glLightfv(light.name, GL_DIFFUSE, light.diffuse);
+        glLightfv(light.name, GL_SPECULAR, light.specular);
+        glEnable(light.name);
+    }
 
     setUpTitle();
 }

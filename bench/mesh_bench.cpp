@@ -2,6 +2,8 @@
 // times should stay flat from 10k to 1M triangles.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_support.h"
+
 #include <malloc.h>
 #include <unistd.h>
 
@@ -16,23 +18,6 @@
 namespace {
 
 // Console output of the mesh steps goes nowhere during the timings.
-class QuietStdout {
-public:
-    QuietStdout() : saved_(::dup(1)) {
-        std::fflush(stdout);
-        FILE* null = std::fopen("/dev/null", "w");
-        ::dup2(::fileno(null), 1);
-        std::fclose(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        ::dup2(saved_, 1);
-        ::close(saved_);
-    }
-
-private:
-    int saved_;
-};
 
 const std::string& objFile(int triangles) {
     static std::map<int, std::string> paths;
@@ -46,7 +31,7 @@ const std::string& objFile(int triangles) {
 
 void BM_Read(benchmark::State& state) {
     const std::string& path = objFile(static_cast<int>(state.range(0)));
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     size_t triangles = 0;
     for (auto _ : state) {
         Model m;
@@ -61,7 +46,7 @@ void BM_Read(benchmark::State& state) {
 
 void BM_Build(benchmark::State& state) {
     const Model source = bench::torusOf(static_cast<int>(state.range(0)));
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     for (auto _ : state) {
         state.PauseTiming();
         Model m = source;
@@ -76,7 +61,7 @@ void BM_Build(benchmark::State& state) {
 
 void BM_Normals(benchmark::State& state) {
     Model built = bench::torusOf(static_cast<int>(state.range(0)));
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     built.buildHalfEdges();
     for (auto _ : state) {
         state.PauseTiming();
@@ -93,7 +78,7 @@ void BM_Normals(benchmark::State& state) {
 // What the program does with a start file: read, build, normals.
 void BM_ReadBuildNormals(benchmark::State& state) {
     const std::string& path = objFile(static_cast<int>(state.range(0)));
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     size_t triangles = 0;
     for (auto _ : state) {
         Model m;
@@ -116,10 +101,7 @@ BENCHMARK(BM_Normals)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kM
 BENCHMARK(BM_ReadBuildNormals)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    // Keep freed blocks in the heap for reuse, as the viewer does: each repetition then measures
-    // the steady state instead of the kernel handing out and zeroing fresh pages.
-    mallopt(M_MMAP_THRESHOLD, 1 << 30);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    bench::keepFreedMemory();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

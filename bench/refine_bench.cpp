@@ -23,6 +23,7 @@
 #include <opensubdiv/far/topologyRefinerFactory.h>
 
 #include "bench/bench_meshes.h"
+#include "bench/bench_support.h"
 #include "subdiv/limit_normals.h"
 #include "subdiv/loop.h"
 
@@ -155,10 +156,7 @@ BENCHMARK(BM_OpenSubdivRefinement)->Apply(sizes);
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Freed blocks stay in the heap for reuse, as in the viewer, for both contenders: each
-    // repetition then measures the steady state rather than the kernel zeroing fresh pages.
-    mallopt(M_MMAP_THRESHOLD, 1 << 30);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    bench::keepFreedMemory();
     const int table = dup(STDOUT_FILENO);
     if (table < 0 || std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
     std::ofstream tableStream("/dev/fd/" + std::to_string(table));

@@ -2,6 +2,8 @@
 // refinements), and breeding again a creature with 62 descendants (the change ripples down).
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_support.h"
+
 #include <malloc.h>
 #include <unistd.h>
 
@@ -13,23 +15,6 @@
 
 namespace {
 
-class QuietStdout {
-public:
-    QuietStdout() : saved_(::dup(1)) {
-        std::fflush(stdout);
-        FILE* null = std::fopen("/dev/null", "w");
-        ::dup2(::fileno(null), 1);
-        std::fclose(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        ::dup2(saved_, 1);
-        ::close(saved_);
-    }
-
-private:
-    int saved_;
-};
 
 std::vector<StartCreature> shippedStart() {
     std::vector<StartCreature> start = startCreatures();
@@ -38,7 +23,7 @@ std::vector<StartCreature> shippedStart() {
 }
 
 void BM_WorldConstruction(benchmark::State& state) {
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     for (auto _ : state) {
         World w(shippedStart());
         benchmark::DoNotOptimize(w.creatures.data());
@@ -46,7 +31,7 @@ void BM_WorldConstruction(benchmark::State& state) {
 }
 
 void BM_BreedTwoLeaves(benchmark::State& state) {
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     const World start(shippedStart());
     for (auto _ : state) {
         state.PauseTiming();
@@ -59,7 +44,7 @@ void BM_BreedTwoLeaves(benchmark::State& state) {
 
 // Creature 1 with a full binary tree of five generations below it: 2 + 4 + 8 + 16 + 32 = 62.
 void BM_RippleThroughSixtyTwo(benchmark::State& state) {
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     World w(shippedStart());
     std::vector<int> leaves = {1};
     for (int generation = 0; generation < 5; ++generation) {
@@ -86,9 +71,7 @@ BENCHMARK(BM_BreedTwoLeaves)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RippleThroughSixtyTwo)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    // Freed blocks stay in the heap for reuse, as in the viewer.
-    mallopt(M_MMAP_THRESHOLD, 1 << 30);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    bench::keepFreedMemory();
     chance::seed(1);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -181,27 +181,33 @@ void forgetNumbers(const BodyPart& part, std::vector<int32_t>& local) {
     }
 }
 
+// Steps of the walk twin -> next around vertex v, from its edge back to its edge, at most
+// `limit`; whether it closed.
+int32_t ringSteps(const BodyPart& part, RecordIndex v, size_t limit, bool& closed) {
+    const RecordIndex start = part.vertex(v).edge;
+    RecordIndex e = start;
+    int32_t steps = 0;
+    closed = false;
+    for (size_t step = 0; step < limit && e != NONE_INDEX; ++step) {
+        ++steps;
+        const RecordIndex twin = part.halfEdge(e).twin;
+        e = twin == NONE_INDEX ? NONE_INDEX : part.halfEdge(twin).next;
+        if (e == start) {
+            closed = true;
+            break;
+        }
+    }
+    return steps;
+}
+
 // Adds to each interior vertex's valence the number of steps of the walk twin -> next from its
 // edge back to its edge.
 void countValences(BodyPart& part) {
     const size_t limit = ringStepLimit(part.halfEdges.size());
     for (RecordIndex v : part.vertices) {
-        const MeshVertex& vertex = part.vertex(v);
-        if (vertex.boundary != 0) continue;
-        const RecordIndex start = vertex.edge;
-        RecordIndex e = start;
-        int32_t steps = 0;
+        if (part.vertex(v).boundary != 0) continue;
         bool closed = false;
-        for (size_t step = 0; step < limit && e != NONE_INDEX; ++step) {
-            ++steps;
-            const RecordIndex twin = part.halfEdge(e).twin;
-            e = twin == NONE_INDEX ? NONE_INDEX : part.halfEdge(twin).next;
-            if (e == start) {
-                closed = true;
-                break;
-            }
-        }
-        part.vertex(v).valence += steps;
+        part.vertex(v).valence += ringSteps(part, v, limit, closed);
         if (!closed) reportRingFault("valence", part.name, part.vertex(v).positionIndex);
     }
 }
@@ -355,24 +361,6 @@ void linkFaces(BodyPart& part, ListLookup& lookup, RelinkScratch& s) {
     }
 }
 
-// Steps of the walk twin -> next around vertex v, from its edge back to its edge, at most
-// `limit`; whether it closed.
-int32_t ringSteps(const BodyPart& part, RecordIndex v, size_t limit, bool& closed) {
-    const RecordIndex start = part.vertex(v).edge;
-    RecordIndex e = start;
-    int32_t steps = 0;
-    closed = false;
-    for (size_t step = 0; step < limit && e != NONE_INDEX; ++step) {
-        ++steps;
-        const RecordIndex twin = part.halfEdge(e).twin;
-        e = twin == NONE_INDEX ? NONE_INDEX : part.halfEdge(twin).next;
-        if (e == start) {
-            closed = true;
-            break;
-        }
-    }
-    return steps;
-}
 
 // Twins, boundary marking, sharpness and valence for a part on the fast path, with the results
 // of the list-order steps of the relink.

@@ -1,16 +1,49 @@
 #include "tests/fixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace fixtures {
 
-Model makeModel(std::vector<Vec3> positions, std::vector<PartSpec> parts, bool normalSlots) {
+namespace {
+
+int g_ringFaults = 0;
+void countRingFault(const char*, const std::string&, int32_t) { ++g_ringFaults; }
+
+}  // namespace
+
+RingFaultCount::RingFaultCount() : previous_(setRingFaultHandler(&countRingFault)) { g_ringFaults = 0; }
+RingFaultCount::~RingFaultCount() { setRingFaultHandler(previous_); }
+int RingFaultCount::count() const { return g_ringFaults; }
+void RingFaultCount::reset() { g_ringFaults = 0; }
+
+void buildQuietly(Model& m) {
+    ::testing::internal::CaptureStdout();
+    m.buildHalfEdges();
+    ::testing::internal::GetCapturedStdout();
+}
+
+void buildWithNormalsQuietly(Model& m) {
+    ::testing::internal::CaptureStdout();
+    m.buildHalfEdges();
+    m.computeNormals();
+    ::testing::internal::GetCapturedStdout();
+}
+
+bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0);
+}
+
+Model makeModel(std::vector<Vec3> positions, std::vector<PartLayout> parts, bool normalSlots) {
     Model m;
     m.positions = std::move(positions);
-    for (PartSpec& spec : parts) {
-        BodyPart part(spec.name);
-        for (const Triangle& t : spec.polygons) {
+    for (PartLayout& layout : parts) {
+        BodyPart part(layout.name);
+        for (const Triangle& t : layout.polygons) {
             Polygon polygon;
             for (int32_t p : t) {
                 Corner c;
@@ -116,10 +149,10 @@ Model randomMesh(std::mt19937& rng) {
     std::vector<Vec3> p;
     for (int i = 0; i < n; ++i) p.push_back({coord(rng), coord(rng), coord(rng)});
     std::uniform_int_distribution<int> partCount(1, 3), polyCount(0, 30), pick(0, n - 1), percent(0, 99);
-    std::vector<PartSpec> parts;
+    std::vector<PartLayout> parts;
     const int partsWanted = partCount(rng);
     for (int k = 0; k < partsWanted; ++k) {
-        PartSpec spec{"part" + std::to_string(k), {}};
+        PartLayout layout{"part" + std::to_string(k), {}};
         const int polys = polyCount(rng);
         for (int f = 0; f < polys; ++f) {
             Triangle t = {pick(rng), pick(rng), pick(rng)};
@@ -129,18 +162,18 @@ Model randomMesh(std::mt19937& rng) {
                 while (t[1] == t[0]) t[1] = pick(rng);
                 while (t[2] == t[0] || t[2] == t[1]) t[2] = pick(rng);
             }
-            spec.polygons.push_back(t);
+            layout.polygons.push_back(t);
             // Often add the neighbour across an edge, in either orientation.
             if (percent(rng) < 50) {
                 const int32_t apex = pick(rng);
                 if (percent(rng) < 80) {
-                    spec.polygons.push_back({t[1], t[0], apex});
+                    layout.polygons.push_back({t[1], t[0], apex});
                 } else {
-                    spec.polygons.push_back({t[0], t[1], apex});
+                    layout.polygons.push_back({t[0], t[1], apex});
                 }
             }
         }
-        parts.push_back(std::move(spec));
+        parts.push_back(std::move(layout));
     }
     return makeModel(p, parts);
 }

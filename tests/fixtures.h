@@ -7,18 +7,42 @@
 #include <vector>
 
 #include "mesh/model.h"
+#include "mesh/ring_walk.h"
 
 namespace fixtures {
 
+// While it lives, rings that do not close are counted instead of failing the running test (for
+// tests on meshes that are meant to be broken).
+class RingFaultCount {
+public:
+    RingFaultCount();
+    ~RingFaultCount();
+    RingFaultCount(const RingFaultCount&) = delete;
+    RingFaultCount& operator=(const RingFaultCount&) = delete;
+
+    int count() const;
+    void reset();
+
+private:
+    RingFaultHandler previous_;
+};
+
+// The half-edge build, and the build followed by the vertex normals, without their console output.
+void buildQuietly(Model& m);
+void buildWithNormalsQuietly(Model& m);
+
+// The same floats, bit for bit.
+bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b);
+
 using Triangle = std::vector<int32_t>;  // 0-based position indices, 3 or more
 
-struct PartSpec {
+struct PartLayout {
     std::string name;
     std::vector<Triangle> polygons;
 };
 
 // A model with the given positions and parts; corners get normalSlot -1 unless normalSlots.
-Model makeModel(std::vector<Vec3> positions, std::vector<PartSpec> parts, bool normalSlots = false);
+Model makeModel(std::vector<Vec3> positions, std::vector<PartLayout> parts, bool normalSlots = false);
 
 Model singleTriangle();       // (0,0,0) (1,0,0) (0,1,0)
 Model twoTriangles();         // (1,2,3) and (3,2,4) in one part, sharing the edge 2-3

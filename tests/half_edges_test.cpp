@@ -9,25 +9,16 @@
 
 namespace {
 
-int g_ringFaults = 0;
-void countRingFault(const char*, const std::string&, int32_t) { ++g_ringFaults; }
-
-// Ring faults are counted instead of ending the test process.
+// Ring faults are counted instead of failing the test.
 class HalfEdges : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_ringFaults = 0;
-        previous_ = setRingFaultHandler(&countRingFault);
-    }
-    void TearDown() override { setRingFaultHandler(previous_); }
-
     static void build(Model& m) {
         ::testing::internal::CaptureStdout();
         m.buildHalfEdges();
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Building 0th Set of Half Edges...Done\n");
     }
 
-    RingFaultHandler previous_ = nullptr;
+    fixtures::RingFaultCount faults_;
 };
 
 const HalfEdge& edge(const BodyPart& part, size_t i) { return part.halfEdge(part.halfEdges[i]); }
@@ -133,13 +124,13 @@ TEST_F(HalfEdges, IndexedScansMatchLiteralScans) {
     for (int round = 0; round < 400; ++round) {
         Model fast = fixtures::randomMesh(rng);
         Model slow = fast;
-        g_ringFaults = 0;
+        faults_.reset();
         build(fast);
-        const int fastFaults = g_ringFaults;
-        g_ringFaults = 0;
+        const int fastFaults = faults_.count();
+        faults_.reset();
         literal::build(slow);
         ASSERT_EQ(fixtures::compareTopology(fast, slow), "") << "build, round " << round;
-        ASSERT_EQ(g_ringFaults, fastFaults) << "round " << round;
+        ASSERT_EQ(faults_.count(), fastFaults) << "round " << round;
 
         // A relink of blank records (the state a subdivision step leaves), some of them already
         // paired, and of a part that already lists vertices.
@@ -159,13 +150,13 @@ TEST_F(HalfEdges, IndexedScansMatchLiteralScans) {
                 if (round % 2 == 0) part.vertices.clear();
             }
         }
-        g_ringFaults = 0;
+        faults_.reset();
         fast.relinkHalfEdges();
-        const int fastRelinkFaults = g_ringFaults;
-        g_ringFaults = 0;
+        const int fastRelinkFaults = faults_.count();
+        faults_.reset();
         literal::relink(slow);
         ASSERT_EQ(fixtures::compareTopology(fast, slow), "") << "relink, round " << round;
-        ASSERT_EQ(g_ringFaults, fastRelinkFaults) << "round " << round;
+        ASSERT_EQ(faults_.count(), fastRelinkFaults) << "round " << round;
     }
 }
 

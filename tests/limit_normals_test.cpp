@@ -11,11 +11,7 @@ namespace {
 
 const Vec3 kUnset{7, 7, 7};
 
-void build(Model& m) {
-    ::testing::internal::CaptureStdout();
-    m.buildHalfEdges();
-    ::testing::internal::GetCapturedStdout();
-}
+using fixtures::buildQuietly;
 
 std::string limitNormals(Model& m) {
     ::testing::internal::CaptureStdout();
@@ -33,7 +29,7 @@ TEST(LimitNormals, RegularInteriorVertexPointsOut) {
         tris.push_back({0, 1 + i, 1 + (i + 1) % 6});
     }
     Model m = fixtures::makeModel(p, {{"head", tris}});
-    build(m);
+    buildQuietly(m);
     m.normals.assign(m.positions.size(), kUnset);
     EXPECT_EQ(limitNormals(m), "");
     EXPECT_NEAR(m.normals[0].x, 0.0f, 1e-6f);
@@ -44,7 +40,7 @@ TEST(LimitNormals, RegularInteriorVertexPointsOut) {
 TEST(LimitNormals, BoundaryVertexUsesItsTwoBoundaryNeighbours) {
     // P = (0,0,0), B1 = (1,1,0), B2 = (-1,1,0): (B2 - P) x (B1 - B2) = (0, 0, -2).
     Model m = fixtures::makeModel({{0, 0, 0}, {1, 1, 0}, {-1, 1, 0}}, {{"head", {{0, 1, 2}}}});
-    build(m);
+    buildQuietly(m);
     m.normals.assign(3, kUnset);
     limitNormals(m);
     EXPECT_EQ(m.normals[0], (Vec3{0, 0, -1}));
@@ -54,7 +50,7 @@ TEST(LimitNormals, NoDirectionLeavesTheEntry) {
     // P on a straight boundary between B1 = (1,0,0) and B2 = (-1,0,0): a zero cross product.
     Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {5, 5, 5}},
                                   {{"head", {{0, 1, 2}, {0, 2, 3}}}, {"tail", {}}});
-    build(m);
+    buildQuietly(m);
     m.normals.assign(5, kUnset);
     limitNormals(m);
     EXPECT_EQ(m.normals[0], kUnset);  // no direction
@@ -65,7 +61,7 @@ TEST(LimitNormals, NoDirectionLeavesTheEntry) {
 
 TEST(LimitNormals, StrayBoundaryEdgePrintsOncePerCorner) {
     Model m = fixtures::twoTriangles();  // (0 1 2) (2 1 3)
-    build(m);
+    buildQuietly(m);
     BodyPart& part = m.parts[0];
     const RecordIndex v = part.vertices[1];  // position 1: a boundary vertex with two corners
     ASSERT_EQ(part.vertex(v).boundary, 1);
@@ -78,11 +74,11 @@ TEST(LimitNormals, LaterPartWins) {
     // The same triangle, once each way round: the shared corners take the second part's normal.
     Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
                                   {{"head", {{0, 1, 2}}}, {"torso", {{0, 2, 1}}}});
-    build(m);
+    buildQuietly(m);
     m.normals.assign(3, kUnset);
     limitNormals(m);
     Model second = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"torso", {{0, 2, 1}}}});
-    build(second);
+    buildQuietly(second);
     second.normals.assign(3, kUnset);
     limitNormals(second);
     EXPECT_EQ(m.normals, second.normals);
@@ -90,7 +86,7 @@ TEST(LimitNormals, LaterPartWins) {
 
 TEST(LimitNormals, RefinedSphereHasUnitOutwardNormalsEveryRun) {
     Model m = fixtures::uvSphere(10, 14);
-    build(m);
+    buildQuietly(m);
     ::testing::internal::CaptureStdout();
     Model r = subdivide(m);
     ::testing::internal::GetCapturedStdout();

@@ -6,10 +6,7 @@ namespace {
 
 Model builtWithNormals() {
     Model m = fixtures::tetrahedron();
-    ::testing::internal::CaptureStdout();
-    m.buildHalfEdges();
-    m.computeNormals();
-    ::testing::internal::GetCapturedStdout();
+    fixtures::buildWithNormalsQuietly(m);
     m.sourcePath = "tetra.obj";
     m.subdivisionLevel = 3;
     m.texCoords.push_back({0.5f, 0.5f});

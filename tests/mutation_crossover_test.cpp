@@ -21,10 +21,7 @@ Model creature(float offset) {
     Model m = fixtures::makeModel(all, {{"head", {{0, 1, 3}, {0, 2, 1}, {0, 3, 2}, {1, 2, 3}}},
                                         {"torso", {{4, 5, 7}, {4, 6, 5}, {4, 7, 6}, {5, 6, 7}}},
                                         {"tail", {}}});
-    ::testing::internal::CaptureStdout();
-    m.buildHalfEdges();
-    m.computeNormals();
-    ::testing::internal::GetCapturedStdout();
+    fixtures::buildWithNormalsQuietly(m);
     return m;
 }
 

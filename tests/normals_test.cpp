@@ -10,17 +10,11 @@
 
 namespace {
 
-void quietFault(const char*, const std::string&, int32_t) {}
-
 std::string built(Model& m) {
     ::testing::internal::CaptureStdout();
     m.buildHalfEdges();
     m.computeNormals();
     return ::testing::internal::GetCapturedStdout();
-}
-
-bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0);
 }
 
 TEST(Normals, SingleTriangleFacesUp) {
@@ -83,14 +77,13 @@ TEST(Normals, InconsistentOrientationSaysSo) {
     // edge is not a boundary half-edge.
     Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}},
                                   {{"head", {{0, 1, 2}, {0, 1, 3}, {1, 0, 2}}}});
-    const RingFaultHandler previous = setRingFaultHandler(&quietFault);
+    const fixtures::RingFaultCount faults;
     const std::string out = built(m);
-    setRingFaultHandler(previous);
     EXPECT_NE(out.find("This should never happen!\n"), std::string::npos);
 }
 
 TEST(Normals, IndexedVersionMatchesLiteralScans) {
-    const RingFaultHandler previous = setRingFaultHandler(&quietFault);
+    const fixtures::RingFaultCount faults;
     std::mt19937 rng(99);
     for (int round = 0; round < 300; ++round) {
         Model fast = fixtures::randomMesh(rng);
@@ -111,12 +104,11 @@ TEST(Normals, IndexedVersionMatchesLiteralScans) {
         literal::normals(slow);
         const std::string slowOut = ::testing::internal::GetCapturedStdout();
         EXPECT_EQ(fastOut, "Calculating Normals..." + slowOut + "Done\n") << round;
-        ASSERT_TRUE(sameBits(fast.normals, slow.normals)) << round;
+        ASSERT_TRUE(fixtures::sameBits(fast.normals, slow.normals)) << round;
         for (size_t p = 0; p < fast.parts.size(); ++p) {
-            ASSERT_TRUE(sameBits(fast.parts[p].faceNormals, slow.parts[p].faceNormals)) << round;
+            ASSERT_TRUE(fixtures::sameBits(fast.parts[p].faceNormals, slow.parts[p].faceNormals)) << round;
         }
     }
-    setRingFaultHandler(previous);
 }
 
 }  // namespace

@@ -9,10 +9,6 @@
 
 namespace {
 
-int g_ringFaults = 0;
-void countRingFault(const char*, const std::string&, int32_t) {
-    ++g_ringFaults;
-}
 
 // A centre above the plane z = 0 closed all round by n triangles, its ring on the unit circle.
 Model closedFan(int n, float centreHeight) {
@@ -28,19 +24,9 @@ Model closedFan(int n, float centreHeight) {
 
 class PointRulesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_ringFaults = 0;
-        previous_ = setRingFaultHandler(&countRingFault);
-    }
-    void TearDown() override { setRingFaultHandler(previous_); }
+    static void build(Model& m) { fixtures::buildQuietly(m); }
 
-    static void build(Model& m) {
-        ::testing::internal::CaptureStdout();
-        m.buildHalfEdges();
-        ::testing::internal::GetCapturedStdout();
-    }
-
-    RingFaultHandler previous_ = nullptr;
+    fixtures::RingFaultCount faults_;
 };
 
 TEST(LoopBeta, CommonValences) {
@@ -67,7 +53,7 @@ TEST_F(PointRulesTest, SmoothInteriorVertexKeepsOneMinusNBeta) {
         EXPECT_NEAR(point.position.y, 0.0f, 1e-6f);
         EXPECT_EQ(point.normal, Vec3{});  // no normals in the model
     }
-    EXPECT_EQ(g_ringFaults, 0);
+    EXPECT_EQ(faults_.count(), 0);
 }
 
 TEST_F(PointRulesTest, CornerVertexStaysExactly) {
@@ -99,7 +85,7 @@ TEST_F(PointRulesTest, InteriorEdgeSmoothAndCreased) {
     EXPECT_EQ(part.halfEdge(h).sharpness, 0);                      // lowered once
     EXPECT_EQ(part.halfEdge(part.halfEdges[3]).sharpness, 1);      // the twin keeps its own
     EXPECT_EQ(rules.edgePoint(h).position, (Vec3{0.375f, 0, 0}));  // smooth again
-    EXPECT_EQ(g_ringFaults, 0);
+    EXPECT_EQ(faults_.count(), 0);
 }
 
 TEST_F(PointRulesTest, BoundaryEdgeIsTheMidpointWhateverItsSharpness) {
@@ -137,11 +123,11 @@ TEST_F(PointRulesTest, MissingLinksAreReportedNotFollowed) {
     part.halfEdge(spoke).twin = NONE_INDEX;
     PointRules rules(part, m.positions, m.normals);
     const RefinedPoint centre = rules.vertexPoint(part.vertices[0]);
-    EXPECT_GE(g_ringFaults, 1);
+    EXPECT_GE(faults_.count(), 1);
     EXPECT_TRUE(std::isfinite(centre.position.x) && std::isfinite(centre.position.z));
-    g_ringFaults = 0;
+    faults_.reset();
     const RefinedPoint mid = rules.edgePoint(spoke);
-    EXPECT_EQ(g_ringFaults, 1);
+    EXPECT_EQ(faults_.count(), 1);
     EXPECT_EQ(mid.position, (m.positions[0] + m.positions[1]) * 0.5f);
 }
 

@@ -18,10 +18,6 @@
 
 namespace {
 
-int g_ringFaults = 0;
-void countRingFault(const char*, const std::string&, int32_t) {
-    ++g_ringFaults;
-}
 
 const std::string kStart = "Starting Subdivision...";
 const std::string kBoundary = "BOUNDARY\n\n\n";
@@ -53,24 +49,11 @@ Model deepCopy(const Model& m) {
     return c;
 }
 
-bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
-    return a.size() == b.size() &&
-           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0);
-}
+using fixtures::sameBits;
 
 class Subdivision : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_ringFaults = 0;
-        previous_ = setRingFaultHandler(&countRingFault);
-    }
-    void TearDown() override { setRingFaultHandler(previous_); }
-
-    static void build(Model& m) {
-        ::testing::internal::CaptureStdout();
-        m.buildHalfEdges();
-        ::testing::internal::GetCapturedStdout();
-    }
+    static void build(Model& m) { fixtures::buildQuietly(m); }
 
     // One step; its console output goes to *printed.
     static Model step(Model& m, std::string* printed = nullptr) {
@@ -81,7 +64,7 @@ protected:
         return out;
     }
 
-    RingFaultHandler previous_ = nullptr;
+    fixtures::RingFaultCount faults_;
 };
 
 TEST_F(Subdivision, SingleTriangleGivesSixPointsAndFourChildren) {
@@ -150,7 +133,7 @@ TEST_F(Subdivision, SingleTriangleGivesSixPointsAndFourChildren) {
     Model relinked = r;
     relinked.relinkHalfEdges();
     EXPECT_EQ(checkHalfEdges(relinked.parts[0]), "");
-    EXPECT_EQ(g_ringFaults, 0);
+    EXPECT_EQ(faults_.count(), 0);
 }
 
 TEST_F(Subdivision, SharedEdgeGetsOnePointMadeAtTheFirstTriangle) {
@@ -226,7 +209,7 @@ TEST_F(Subdivision, ClosedMeshesGiveVPlusEPointsAndFourChildrenPerFace) {
         again.relinkHalfEdges();
         EXPECT_EQ(checkHalfEdges(again.parts[0]), "");
     }
-    EXPECT_EQ(g_ringFaults, 0);
+    EXPECT_EQ(faults_.count(), 0);
 }
 
 TEST_F(Subdivision, TiltedPlanarPatchStaysInItsPlane) {
@@ -374,7 +357,7 @@ TEST_F(Subdivision, BrokenFaceCycleIsReportedAndLeftOut) {
     BodyPart& src = m.parts[0];
     src.halfEdge(src.halfEdges[4]).next = NONE_INDEX;  // face 1 loses a link
     const Model r = step(m);
-    EXPECT_EQ(g_ringFaults, 1);
+    EXPECT_EQ(faults_.count(), 1);
     EXPECT_EQ(r.parts[0].polygons.size(), 4u);  // face 0 only
     EXPECT_EQ(r.parts[0].faces.size(), 4u);
     EXPECT_EQ(r.parts[0].halfEdges.size(), 12u);
