@@ -76,13 +76,13 @@ void World::breed(int index, Model other, float weight, BreedMode mode) {
 // finish their own subtrees) first child before second, as nested calls would.
 void World::rippleDown(std::vector<BreedTask> pending) {
     while (!pending.empty()) {
-        BreedTask task = std::move(pending.back());
+        const BreedTask task = std::move(pending.back());
         pending.pop_back();
-        breedOne(std::move(task), pending);
+        breedOne(task, pending);
     }
 }
 
-void World::breedOne(BreedTask task, std::vector<BreedTask>& pending) {
+void World::breedOne(const BreedTask& task, std::vector<BreedTask>& pending) {
     const int index = task.index;
     if (!validIndex(index)) return;
     {

@@ -83,7 +83,7 @@ private:
         BreedMode mode;
     };
 
-    void breedOne(BreedTask task, std::vector<BreedTask>& pending);
+    void breedOne(const BreedTask& task, std::vector<BreedTask>& pending);
     void rippleDown(std::vector<BreedTask> pending);
     void refineAndStore(const Model& genome, int index);
     void redrawNow() const;

@@ -122,16 +122,16 @@ Model& Model::operator=(const Model& source) {
 
 Model::Model(Model&& source) noexcept : parts(std::move(source.parts)) {
     for (BodyPart& part : parts) part.faceNormals.clear();
-    takeVertexData(std::move(source));
     takeCreatureFields(source);
+    takeVertexData(std::move(source));
 }
 
 Model& Model::operator=(Model&& source) noexcept {
     if (this == &source) return *this;
     parts = std::move(source.parts);
     for (BodyPart& part : parts) part.faceNormals.clear();
-    takeVertexData(std::move(source));
     takeCreatureFields(source);
+    takeVertexData(std::move(source));
     return *this;
 }
 

@@ -379,7 +379,8 @@ ObjReadResult readObj(const std::string& path, Vec3 position, Model& model) {
     return parser.result();
 }
 
-Model::Model(std::string path, Vec3 atPosition) {
+// The path is taken by value, like the position.
+Model::Model(std::string path, Vec3 atPosition) {  // NOLINT(performance-unnecessary-value-param)
     const ObjReadResult result = readObj(path, atPosition, *this);
     if (!result.ok) {
         std::fflush(stdout);

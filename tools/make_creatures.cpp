@@ -15,7 +15,9 @@ int main(int argc, char** argv) {
         const std::string name = creature_files::fileName(species);
         const creature_files::CreatureMesh mesh = creature_files::buildCreature(species);
         const std::string text = creature_files::objText(mesh, name + ", made by make_creatures");
-        const std::string path = directory + "/" + name;
+        std::string path = directory;
+        path += "/";
+        path += name;
         std::FILE* file = std::fopen(path.c_str(), "wb");
         if (file == nullptr) {
             std::fprintf(stderr, "Cannot write %s\n", path.c_str());
