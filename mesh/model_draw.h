@@ -1,6 +1,6 @@
-// Drawing one creature model in immediate-mode OpenGL: a coloured pass whose colour carries the
-// shading term, and a dark pass of the same polygons pushed along the vertex normals by a random
-// amount that changes every frame.
+// Drawing one creature model in OpenGL: a coloured pass whose colour carries the shading term,
+// and a dark pass of the same polygons pushed along the vertex normals by a random amount that
+// changes every frame.
 #pragma once
 
 #include "mesh/model.h"
@@ -30,17 +30,20 @@ Vec3 viewVector(const DrawContext& context);
 // Multiplies the trackball rotation onto the current model-view matrix, then places the model
 // (position, rotation, breathing scale) and each part (part angle and axis, offset, scale). For
 // every polygon, all of its corners (not only three), as triangles:
-//   coloured pass  glNormal3f(n), glColor3f(offset + colour + shade), glVertex3f(p)
+//   coloured pass  normal n, colour offset + colour + shade, position p
 //                  with shade = (p - viewVector) . n + 0.2
-//   dark pass      glColor3f(0.1, 0.1, 0.1), then per corner glNormal3f(n),
-//                  glVertex3f(p + n x (r x 0.00125)) with r = chance::draw() % 100, one draw
-//                  per corner
-// A run of triangles shares one GL_TRIANGLES block (coloured, dark, coloured, dark, ...); a
-// polygon with more corners gets a block for each of its passes, which OpenGL splits into
-// triangles of consecutive corners (a fourth corner alone makes none).
-// Colours are not clamped. A model without normals sends no normals, gets shade 0.2 and no dark
-// offset (the generator is still drawn once per corner); so does a corner whose position has no
-// normal. A corner whose position index lies outside the positions is not sent.
-// Leaves the matrix stack and the matrix mode (GL_MODELVIEW) as it found them.
+//   dark pass      normal n, colour (0.1, 0.1, 0.1), position p + n x (r x 0.00125) with
+//                  r = chance::draw() % 100, one draw per corner
+// The vertices are computed anew every frame and drawn from client arrays, one glDrawArrays
+// (GL_TRIANGLES) per part; the triangles are those of a GL_TRIANGLES block per pass of each
+// polygon: consecutive corners, a polygon's leftover one or two corners make none.
+// Colours are not clamped. A model without normals has no normal array, gets shade 0.2 and no
+// dark offset (the generator is still drawn once per corner); a corner whose position has no
+// normal gets the same, with the normal current at that point. A corner whose position index
+// lies outside the positions is left out (its draw is still made).
+// Leaves the matrix stack and the matrix mode (GL_MODELVIEW) as it found them and disables the
+// client arrays it enables (vertex, colour, normal: the caller has them disabled). The current
+// colour is then the dark grey when there was a corner, the current normal the last one given.
+// Fills one process-wide buffer: GL thread only.
 void draw(const Model& model, float redOffset, float greenOffset, float blueOffset,
           const DrawContext& context);

@@ -3,8 +3,11 @@
 #define GL_GLEXT_PROTOTYPES
 #include "mesh/model_draw.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -50,14 +53,23 @@ protected:
         glEnable(GL_CULL_FACE);
     }
 
+    // The feedback buffer of one drawing, as OpenGL wrote it.
     template <typename Draw>
-    std::vector<Primitive> capture(Draw drawing) {
-        std::vector<GLfloat> buffer(1 << 20);
+    std::vector<GLfloat> captureRaw(Draw drawing, std::size_t capacity = 1 << 20) {
+        std::vector<GLfloat> buffer(capacity);
         glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
         glRenderMode(GL_FEEDBACK);
         drawing();
         const GLint used = glRenderMode(GL_RENDER);
         EXPECT_GE(used, 0) << "feedback buffer overflow";
+        buffer.resize(static_cast<std::size_t>(std::max(used, 0)));
+        return buffer;
+    }
+
+    template <typename Draw>
+    std::vector<Primitive> capture(Draw drawing) {
+        const std::vector<GLfloat> buffer = captureRaw(drawing);
+        const auto used = static_cast<GLint>(buffer.size());
         std::vector<Primitive> out;
         for (GLint i = 0; i < used;) {
             Primitive p;
@@ -383,6 +395,197 @@ TEST_F(FeedbackTest, CornersOutsideThePositionsAreNotSent) {
     const std::vector<Primitive> fed = capture([&] { draw(m, 0, 0, 0, DrawContext{}); });
     ASSERT_EQ(fed.size(), 4u);
     for (const Primitive& p : fed) EXPECT_EQ(p.vertices.size(), 3u);
+}
+
+// ---- The same drawing as calls per vertex ---------------------------------------------------
+
+// The drawing in its literal form: per polygon, read through the copying accessor, a
+// GL_TRIANGLES block of glNormal3f / glColor3f / glVertex3f per corner for the coloured pass,
+// then one for the dark pass with a glColor3f and a generator draw per corner. Corners outside
+// the positions are skipped and corners without a normal send none, as the program does. The
+// array drawing must feed back exactly what this feeds back.
+void drawPerVertex(const Model& m, float redOffset, float greenOffset, float blueOffset,
+                   const DrawContext& c) {
+    glPushMatrix();
+    glMultMatrixf(c.transform.data());
+    glTranslatef(m.position.x, m.position.y, m.position.z);
+    glRotatef(m.rotationAngle, m.rotationAxis.x, m.rotationAxis.y, m.rotationAxis.z);
+    const float s = breathingScale(m, c.currentTime);
+    glScalef(s, s, s);
+    const Vec3 view = viewVector(c);
+    for (const BodyPart& part : m.parts) {
+        glPushMatrix();
+        glRotatef(part.partAngle, part.partAxis.x, part.partAxis.y, part.partAxis.z);
+        glTranslatef(part.partOffset.x, part.partOffset.y, part.partOffset.z);
+        glScalef(part.partScale.x, part.partScale.y, part.partScale.z);
+        for (int i = 0; i < static_cast<int>(part.polygons.size()); ++i) {
+            const Polygon polygon = part.getPolygon(i);
+            glBegin(GL_TRIANGLES);
+            for (const Corner& corner : polygon) {
+                const auto k = static_cast<size_t>(corner.positionIndex);
+                if (corner.positionIndex < 0 || k >= m.positions.size()) continue;
+                const Vec3 p = m.positions[k];
+                float shade = 0.2f;
+                if (k < m.normals.size()) {
+                    const Vec3 n = m.normals[k];
+                    shade = dot(p - view, n) + 0.2f;
+                    glNormal3f(n.x, n.y, n.z);
+                }
+                glColor3f(redOffset + part.colour.r + shade, greenOffset + part.colour.g + shade,
+                          blueOffset + part.colour.b + shade);
+                glVertex3f(p.x, p.y, p.z);
+            }
+            glEnd();
+            glBegin(GL_TRIANGLES);
+            for (const Corner& corner : polygon) {
+                glColor3f(0.1f, 0.1f, 0.1f);
+                const int r = chance::draw() % 100;
+                const auto k = static_cast<size_t>(corner.positionIndex);
+                if (corner.positionIndex < 0 || k >= m.positions.size()) continue;
+                const Vec3 p = m.positions[k];
+                if (k < m.normals.size()) {
+                    const Vec3 n = m.normals[k];
+                    glNormal3f(n.x, n.y, n.z);
+                    const Vec3 q = p + n * (static_cast<float>(r) * 0.00125f);
+                    glVertex3f(q.x, q.y, q.z);
+                } else {
+                    glVertex3f(p.x, p.y, p.z);
+                }
+            }
+            glEnd();
+        }
+        glPopMatrix();
+    }
+    glPopMatrix();
+}
+
+// What one drawing leaves behind besides its pixels.
+struct Aftermath {
+    std::vector<GLfloat> fed;  // the feedback buffer
+    int nextDraw = 0;          // the generator's next value
+    std::array<GLfloat, 4> colour{};
+    std::array<GLfloat, 3> normal{};
+    std::array<double, 16> modelView{};
+    bool arraysEnabled = false;
+};
+
+// Index of the first float whose bits differ, or -1 (the sizes are compared apart).
+long firstDifference(const std::vector<GLfloat>& a, const std::vector<GLfloat>& b) {
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        if (std::bit_cast<std::uint32_t>(a[i]) != std::bit_cast<std::uint32_t>(b[i])) {
+            return static_cast<long>(i);
+        }
+    }
+    return -1;
+}
+
+class ArrayDrawingTest : public FeedbackTest {
+protected:
+    // Runs drawing from a known generator seed, current normal and colour, and records what it
+    // fed back and left.
+    template <typename Draw>
+    Aftermath run(Draw drawing, std::size_t capacity = 1 << 20) {
+        glNormal3f(0.3f, -0.4f, 0.5f);
+        glColor3f(0.7f, 0.8f, 0.9f);
+        chance::seed(2024);
+        Aftermath a;
+        a.fed = captureRaw(drawing, capacity);
+        a.nextDraw = chance::draw();
+        glGetFloatv(GL_CURRENT_COLOR, a.colour.data());
+        glGetFloatv(GL_CURRENT_NORMAL, a.normal.data());
+        a.modelView = matrix(GL_MODELVIEW_MATRIX);
+        a.arraysEnabled = glIsEnabled(GL_VERTEX_ARRAY) || glIsEnabled(GL_COLOR_ARRAY) ||
+                          glIsEnabled(GL_NORMAL_ARRAY);
+        return a;
+    }
+
+    static void expectSame(const Aftermath& arrays, const Aftermath& perVertex, const char* what) {
+        SCOPED_TRACE(what);
+        EXPECT_FALSE(arrays.fed.empty());
+        EXPECT_EQ(arrays.fed.size(), perVertex.fed.size());
+        EXPECT_EQ(firstDifference(arrays.fed, perVertex.fed), -1);
+        EXPECT_EQ(arrays.nextDraw, perVertex.nextDraw);
+        EXPECT_EQ(arrays.colour, perVertex.colour);
+        EXPECT_EQ(arrays.normal, perVertex.normal);
+        EXPECT_EQ(arrays.modelView, perVertex.modelView);
+        EXPECT_FALSE(arrays.arraysEnabled);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+};
+
+// Three parts: triangles around a quadrilateral, a hexagon, a pentagon, a polygon with a corner
+// outside the positions, a two-corner polygon, and a position without a normal (the last one),
+// so that the current normal, the dropped corners and the skipped corners all matter.
+Model awkwardModel() {
+    Model m = fixtures::makeModel(
+        {{0.10f, 0.20f, 0.05f}, {0.25f, -0.15f, 0.10f}, {-0.20f, 0.05f, -0.10f},
+         {0.05f, 0.30f, 0.20f}, {-0.30f, -0.25f, 0.15f}, {0.35f, 0.10f, -0.20f},
+         {-0.05f, -0.35f, 0.05f}, {0.20f, 0.25f, -0.30f}},
+        {{"head", {{0, 1, 2}, {0, 2, 3, 4}, {2, 1, 3}, {7, 4, 5}}},
+         {"torso", {{0, 1, 2, 3, 4, 5}, {5, 6, 7, 0, 1}, {3, 4, 5}}},
+         {"tail", {{1, 9, 2, 3}, {4, 5}, {6, 7, 0}, {-1, 2, 3, 4, 7}}}});
+    m.normals = {{0.0f, 0.0f, 1.0f},  {0.6f, 0.0f, 0.8f},   {0.0f, -1.0f, 0.0f},
+                 {0.3f, 0.4f, 0.2f},  {-0.5f, 0.5f, 0.7f},  {0.9f, -0.1f, 0.4f},
+                 {-0.2f, -0.9f, 0.3f}};
+    m.position = {0.1f, -0.05f, 0.02f};
+    m.rotationAngle = 135.0f;
+    m.rotationAxis = {0.0f, 1.0f, 0.0f};
+    m.scale = 0.9f;
+    m.pulseRate = 0.0037f;
+    m.pulsePhase = 4.0f;
+    m.parts[0].colour = {0.02f, 0.04f, 0.2f};
+    m.parts[1].colour = {0.7f, 0.1f, 0.05f};
+    m.parts[1].partAngle = 30.0f;
+    m.parts[1].partAxis = {1.0f, 0.0f, 1.0f};
+    m.parts[1].partOffset = {0.05f, -0.02f, 0.0f};
+    m.parts[1].partScale = {1.2f, 0.8f, 1.0f};
+    m.parts[2].colour = {0.9f, 0.9f, 0.1f};
+    m.parts[2].partScale = {0.7f, 0.7f, 0.7f};
+    return m;
+}
+
+TEST_F(ArrayDrawingTest, FeedsBackWhatTheCallsPerVertexFedBackAndLeavesTheSameState) {
+    Model m = awkwardModel();
+    const DrawContext c = turnedContext();
+    // Unlit, the colours show (unclamped); lit with the colour as material, so do the normals.
+    for (const bool lit : {false, true}) {
+        if (lit) {
+            glEnable(GL_LIGHTING);
+            glEnable(GL_COLOR_MATERIAL);
+        }
+        const Aftermath arrays = run([&] { draw(m, 0.25f, -0.5f, 1.5f, c); });
+        const Aftermath perVertex = run([&] { drawPerVertex(m, 0.25f, -0.5f, 1.5f, c); });
+        expectSame(arrays, perVertex, lit ? "lit" : "unlit");
+        glDisable(GL_LIGHTING);
+        glDisable(GL_COLOR_MATERIAL);
+    }
+    // 13 + 14 + 14 corners: one draw each.
+    EXPECT_EQ(run([&] { draw(m, 0, 0, 0, c); }).nextDraw, drawAfter(2024, 41));
+
+    // Without normals: no normal array, and OpenGL's current normal is left alone.
+    m.normals.clear();
+    const Aftermath arrays = run([&] { draw(m, 0, 0, 0, c); });
+    const Aftermath perVertex = run([&] { drawPerVertex(m, 0, 0, 0, c); });
+    expectSame(arrays, perVertex, "without normals");
+    EXPECT_EQ(arrays.normal, (std::array<GLfloat, 3>{0.3f, -0.4f, 0.5f}));
+
+    // Polygons without corners send nothing and leave the current colour alone.
+    const Model empty = fixtures::makeModel({{0, 0, 0}}, {{"head", {{}, {}}}});
+    const Aftermath nothing = run([&] { draw(empty, 0, 0, 0, c); });
+    EXPECT_TRUE(nothing.fed.empty());
+    EXPECT_EQ(nothing.colour, (std::array<GLfloat, 4>{0.7f, 0.8f, 0.9f, 1.0f}));
+    EXPECT_FALSE(nothing.arraysEnabled);
+}
+
+TEST_F(ArrayDrawingTest, StartCreaturesFeedBackWhatTheCallsPerVertexFedBack) {
+    const World& world = startWorld();
+    const DrawContext c = turnedContext();
+    glScalef(0.08f, 0.08f, 0.08f);  // the scene into the clip cube
+    for (const Model& m : world.creatures) {
+        const Aftermath arrays = run([&] { draw(m, 0.6f, -0.2f, -0.2f, c); }, 1 << 23);
+        const Aftermath perVertex = run([&] { drawPerVertex(m, 0.6f, -0.2f, -0.2f, c); }, 1 << 23);
+        expectSame(arrays, perVertex, "start creature");
+    }
 }
 
 // ---- The population -------------------------------------------------------------------------
