@@ -30,11 +30,12 @@ private:
     int saved_;
 };
 
-// Freed blocks stay in the heap for reuse, as in the viewer: repetitions then measure the
-// steady state rather than the kernel handing out and zeroing fresh pages.
+// Freed blocks stay in the heap for reuse, as in the viewer (app/main.cpp sets the same
+// thresholds): repetitions then measure the steady state rather than the kernel handing out and
+// zeroing fresh pages.
 inline void keepFreedMemory() {
-    mallopt(M_MMAP_THRESHOLD, 1 << 30);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);  // glibc's largest threshold
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
 }
 
 }  // namespace bench

@@ -26,6 +26,7 @@
 #include <GL/glext.h>
 
 #include "app/population_draw.h"
+#include "bench/bench_support.h"
 #include "app/viewer_window.h"
 #include "creature/world.h"
 #include "view/arcball.h"
@@ -35,32 +36,12 @@
 
 namespace {
 
-// Console output of the mesh steps goes nowhere while the populations are made.
-class QuietStdout {
-public:
-    QuietStdout() : saved_(::dup(1)) {
-        std::fflush(stdout);
-        FILE* null = std::fopen("/dev/null", "w");
-        ::dup2(::fileno(null), 1);
-        std::fclose(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        ::dup2(saved_, 1);
-        ::close(saved_);
-    }
-    QuietStdout(const QuietStdout&) = delete;
-    QuietStdout& operator=(const QuietStdout&) = delete;
-
-private:
-    int saved_;
-};
 
 // The time of a frame in the middle of a breath.
 constexpr float FRAME_TIME = 5000.0f;
 
 std::unique_ptr<World> startWorld() {
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     chance::setClock([] { return std::time_t{1700000000}; });
     auto world = std::make_unique<World>(startCreatures());
     // Breeding moves the view back as the program does.
@@ -75,7 +56,7 @@ std::unique_ptr<World> startWorld() {
 // the rabbit: a balanced family tree above the centre creature.
 std::unique_ptr<World> grownWorld(size_t count) {
     std::unique_ptr<World> world = startWorld();
-    QuietStdout quiet;
+    bench::QuietStdout quiet;
     std::deque<int> leaves{1};
     while (world->creatures.size() < count) {
         const int leaf = leaves.front();
@@ -324,8 +305,7 @@ int main(int argc, char** argv) {
     // (and is faulted in again, page by page, the next frame) depends on the holes a few
     // megabytes of earlier allocations left in the heap: it differs between the contenders' set-
     // ups, not between their drawing. Fixed thresholds keep it in the heap for both.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    bench::keepFreedMemory();
     benchmark::Initialize(&argc, argv);
     if (::chdir(CREATURES_SOURCE_DIR) != 0) {
         std::perror(CREATURES_SOURCE_DIR);
