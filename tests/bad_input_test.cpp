@@ -60,7 +60,7 @@ std::string objText(const Model& model) {
 
 // The working directory for as long as it lives.
 class InDirectory {
-  public:
+public:
     explicit InDirectory(const fs::path& dir) : previous_(fs::current_path()) {
         fs::current_path(dir);
     }
@@ -68,7 +68,7 @@ class InDirectory {
     InDirectory(const InDirectory&) = delete;
     InDirectory& operator=(const InDirectory&) = delete;
 
-  private:
+private:
     fs::path previous_;
 };
 
@@ -84,7 +84,7 @@ void loadDying(const fs::path& dir) {
 const std::string kShipped[3] = {"bird1.obj", "squant1.obj", "rabbit.obj"};
 
 class BadStartFile : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "creatures-bad-input-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);

@@ -60,7 +60,7 @@ std::string sphereObj(int rings, int segments) {
 }
 
 class BadInputTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(x.connected()) << "no X display in DISPLAY";
         std::string pattern = (fs::temp_directory_path() / "creatures-e2e-XXXXXX").string();
