@@ -235,13 +235,17 @@ public:
             fail("the start creatures did not load");
             return false;
         }
+        if (!viewer_.running()) {
+            fail("the viewer ended while it loaded the start creatures");
+            return false;
+        }
         x_.click(window_, 512, 40, LEFT);
         if (!waitUntil([&] { return showsPopulation(x_.grab(window_)); }, 60s)) {
             fail("the population did not show after the title");
             return false;
         }
         awaitAnswer(Action::Hover);
-        // A few seconds of redrawing settle the first frames' allocations.
+        // Two seconds of redrawing settle the first frames' allocations.
         const auto settle = std::chrono::steady_clock::now() + 2s;
         while (std::chrono::steady_clock::now() < settle && !failed())
             awaitAnswer(Action::Hover);
