@@ -133,10 +133,17 @@ bool showsPopulation(const Image& image) {
 // ---- ChildProcess -----------------------------------------------------------------------------
 
 ChildProcess::ChildProcess(const std::string& executable, const std::string& workingDirectory,
-                           const std::vector<std::string>& arguments) {
+                           const std::vector<std::string>& arguments, Capture capture) {
     int fds[2];
+    int errorFds[2] = {-1, -1};
     if (pipe2(fds, O_CLOEXEC) != 0) {
         std::perror("pipe2");
+        return;
+    }
+    if (capture == Capture::OutputAndErrors && pipe2(errorFds, O_CLOEXEC) != 0) {
+        std::perror("pipe2");
+        close(fds[0]);
+        close(fds[1]);
         return;
     }
     std::vector<std::string> argvStrings{executable};
@@ -150,16 +157,22 @@ ChildProcess::ChildProcess(const std::string& executable, const std::string& wor
     if (pid_ == 0) {
         // The child: only async-signal-safe calls until exec.
         if (chdir(workingDirectory.c_str()) != 0 || dup2(fds[1], STDOUT_FILENO) < 0) _exit(126);
+        if (errorFds[1] >= 0 && dup2(errorFds[1], STDERR_FILENO) < 0) _exit(126);
         execv(executable.c_str(), argv.data());
         _exit(127);
     }
     close(fds[1]);
+    if (errorFds[1] >= 0) close(errorFds[1]);
     if (pid_ < 0) {
         std::perror("fork");
         close(fds[0]);
+        if (errorFds[0] >= 0) close(errorFds[0]);
         return;
     }
-    reader_ = std::thread([this, fd = fds[0]] { readOutput(fd); });
+    reader_ = std::thread([this, fd = fds[0]] { readInto(fd, output_); });
+    if (errorFds[0] >= 0) {
+        errorReader_ = std::thread([this, fd = errorFds[0]] { readInto(fd, errors_); });
+    }
 }
 
 ChildProcess::~ChildProcess() {
@@ -171,16 +184,21 @@ ChildProcess::~ChildProcess() {
             waitpid(pid_, &status, 0);
         }
     }
-    if (reader_.joinable()) reader_.join();
+    joinReaders();
 }
 
-void ChildProcess::readOutput(int fd) {
+void ChildProcess::joinReaders() {
+    if (reader_.joinable()) reader_.join();
+    if (errorReader_.joinable()) errorReader_.join();
+}
+
+void ChildProcess::readInto(int fd, std::string& text) {
     char buffer[4096];
     for (;;) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n > 0) {
             const std::lock_guard<std::mutex> lock(mutex_);
-            output_.append(buffer, static_cast<std::size_t>(n));
+            text.append(buffer, static_cast<std::size_t>(n));
         } else if (n == 0 || errno != EINTR) {
             break;
         }
@@ -191,6 +209,16 @@ void ChildProcess::readOutput(int fd) {
 std::string ChildProcess::transcript() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return output_;
+}
+
+size_t ChildProcess::transcriptSize() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return output_.size();
+}
+
+std::string ChildProcess::errors() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return errors_;
 }
 
 bool ChildProcess::waitForOutput(std::string_view text, Millis timeout) const {
@@ -213,8 +241,8 @@ std::optional<ExitStatus> ChildProcess::waitForExit(Millis timeout) {
             return true;
         },
         timeout);
-    // The child has closed its end of the pipe: the reader ends with everything read.
-    if (ended_ && reader_.joinable()) reader_.join();
+    // The child has closed its ends of the pipes: the readers end with everything read.
+    if (ended_) joinReaders();
     return ended_;
 }
 
@@ -351,6 +379,29 @@ Image XSession::grab(unsigned long window) {
     }
     XDestroyImage(ximage);
     return image;
+}
+
+std::uint64_t XSession::digest(unsigned long window) {
+    Display* d = dpy(display_);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(d, window, &attributes) == 0) return 0;
+    XImage* ximage = XGetImage(d, window, 0, 0, static_cast<unsigned>(attributes.width),
+                               static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (ximage == nullptr) return 0;
+    // FNV-1a over the rows' bytes (without the padding at their ends).
+    std::uint64_t hash = 14695981039346656037ull;
+    const std::size_t rowBytes = static_cast<std::size_t>(attributes.width) *
+                                 static_cast<std::size_t>(ximage->bits_per_pixel) / 8;
+    for (int y = 0; y < ximage->height; ++y) {
+        const auto* row =
+            reinterpret_cast<const unsigned char*>(ximage->data) +
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(ximage->bytes_per_line);
+        for (std::size_t i = 0; i < rowBytes; ++i) {
+            hash = (hash ^ row[i]) * 1099511628211ull;
+        }
+    }
+    XDestroyImage(ximage);
+    return hash == 0 ? 1 : hash;
 }
 
 void XSession::movePointer(unsigned long window, int x, int y) {

@@ -90,14 +90,20 @@ struct ExitStatus {
     int signal = 0;       // terminating signal when not exited
 };
 
+// Which of the child's streams ChildProcess keeps; the others stay those of this process.
+enum class Capture {
+    Output,           // standard output
+    OutputAndErrors,  // standard output and, apart from it, standard error
+};
+
 // The viewer (or any program) as a child process, started in a working directory with its
-// standard output captured. A reader thread drains the output continuously, so the child never
-// blocks on a full pipe. The destructor ends a child that is still running (SIGTERM, then
-// SIGKILL) and reaps it.
+// standard output (and, if asked, its standard error) captured. Reader threads drain the pipes
+// continuously, so the child never blocks on a full pipe. The destructor ends a child that is
+// still running (SIGTERM, then SIGKILL) and reaps it.
 class ChildProcess {
 public:
     ChildProcess(const std::string& executable, const std::string& workingDirectory,
-                 const std::vector<std::string>& arguments = {});
+                 const std::vector<std::string>& arguments = {}, Capture capture = Capture::Output);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -106,6 +112,10 @@ public:
 
     // Everything the child has written to standard output so far.
     std::string transcript() const;
+    // Its length, without copying it.
+    size_t transcriptSize() const;
+    // Everything the child has written to standard error so far (with Capture::OutputAndErrors).
+    std::string errors() const;
     // Waits until the transcript contains text.
     bool waitForOutput(std::string_view text, Millis timeout) const;
 
@@ -114,13 +124,16 @@ public:
     bool running();
 
 private:
-    void readOutput(int fd);
+    void readInto(int fd, std::string& text);
+    void joinReaders();
 
     pid_t pid_ = -1;
     std::optional<ExitStatus> ended_;
     mutable std::mutex mutex_;
     std::string output_;
+    std::string errors_;
     std::thread reader_;
+    std::thread errorReader_;
 };
 
 // A connection to the X display in DISPLAY.
@@ -140,6 +153,9 @@ public:
 
     // The window's current contents; an empty image when it cannot be read (say, it is gone).
     Image grab(unsigned long window);
+    // A hash of the window's current contents, cheaper than grab: two frames that differ in a
+    // pixel differ in their digests (but for a hash collision). 0 when it cannot be read.
+    std::uint64_t digest(unsigned long window);
 
     // Synthetic input, as if from the real devices. Coordinates are window pixels.
     void movePointer(unsigned long window, int x, int y);

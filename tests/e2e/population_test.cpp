@@ -280,12 +280,14 @@ TEST_F(PopulationTest, CentreCreaturePickedTwiceSelfBreedsIntoIdsThreeAndFour) {
     std::this_thread::sleep_for(300ms);
     const Image after = x.grab(window);
     after.savePng(shotPath("self-bred.png"));
+    // Self-bred children are always mutated: every part's scale is drawn anew between 0.5 and
+    // 1.5 on each axis, so a child may fill as little as a quarter of the box around its place.
     for (double angle : {50.0, 130.0}) {
         const WindowPoint c = creaturePoint(fanChild(parent, angle), 1);
         const Rect around{c.x - 25, c.y - 25, 50, 50};
         EXPECT_LT(silhouette(before, around).pixels, 200) << angle;
-        EXPECT_GT(silhouette(after, around).pixels, 1500) << angle << ", see "
-                                                          << shotPath("self-bred.png");
+        EXPECT_GT(silhouette(after, around).pixels, 600) << angle << ", see "
+                                                         << shotPath("self-bred.png");
     }
     EXPECT_EQ(linkGreyPixels(before, LOWER_HALF), 0);
     EXPECT_GT(linkGreyPixels(after, {0, 0, 1024, 768}), 10);
@@ -317,7 +319,8 @@ TEST_F(PopulationTest, TwoCreaturesBreedAboveTheFirstAndBreedingAParentAgainChan
         const WindowPoint c = creaturePoint(fanChild(parent, angle), 1, back);
         const Rect around{c.x - 25, c.y - 25, 50, 50};
         EXPECT_LT(silhouette(before, around).pixels, 200) << angle;
-        EXPECT_GT(silhouette(after, around).pixels, 1500) << angle;
+        // A child is mutated by chance (see above): a quarter of the box at least.
+        EXPECT_GT(silhouette(after, around).pixels, 600) << angle;
     }
     const long links = linkGreyPixels(after, {0, 0, 1024, 768});
     EXPECT_GT(links, 10);
