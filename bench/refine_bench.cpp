@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
     bench::keepFreedMemory();
     const int table = dup(STDOUT_FILENO);
     if (table < 0 || std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
-    std::ofstream tableStream("/dev/fd/" + std::to_string(table));
+    // Appending: when standard output is a file, a plain open of it would start it afresh.
+    std::ofstream tableStream("/dev/fd/" + std::to_string(table), std::ios::app);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::ConsoleReporter reporter(benchmark::ConsoleReporter::OO_Tabular);
