@@ -39,11 +39,20 @@ void ViewerWindow::init(int windowWidth, int windowHeight) {
         GLfloat position[4], ambient[4], diffuse[4], specular[4];
     };
     static const Light lights[] = {
-        {GL_LIGHT0, {1.0f, 1.0f, 1.0f, 1.0f}, {0.5f, 0.1f, 0.4f, 1.0f}, {0.2f, 0.2f, 0.245f, 1.0f},
+        {GL_LIGHT0,
+         {1.0f, 1.0f, 1.0f, 1.0f},
+         {0.5f, 0.1f, 0.4f, 1.0f},
+         {0.2f, 0.2f, 0.245f, 1.0f},
          {0.4f, 0.5f, 0.2f, 1.0f}},
-        {GL_LIGHT1, {-1.0f, 1.0f, 1.0f, 1.0f}, {0.12f, 0.3f, 0.3f, 1.0f}, {0.34f, 0.45f, 0.2f, 1.0f},
+        {GL_LIGHT1,
+         {-1.0f, 1.0f, 1.0f, 1.0f},
+         {0.12f, 0.3f, 0.3f, 1.0f},
+         {0.34f, 0.45f, 0.2f, 1.0f},
          {0.1f, 0.2f, 0.3f, 1.0f}},
-        {GL_LIGHT2, {1.0f, 1.5f, -1.0f, 0.4f}, {0.42f, 0.4f, 0.44f, 1.0f}, {0.46f, 0.45f, 0.5f, 1.0f},
+        {GL_LIGHT2,
+         {1.0f, 1.5f, -1.0f, 0.4f},
+         {0.42f, 0.4f, 0.44f, 1.0f},
+         {0.46f, 0.45f, 0.5f, 1.0f},
          {0.7f, 0.4f, 0.4f, 1.0f}},
     };
     for (const Light& light : lights) {

@@ -11,7 +11,9 @@ namespace {
 constexpr float STEP_BACK = 1.0f;
 
 // Shows the population as it is now, without waiting for the GLUT loop.
-void showNow() { ViewerWindow::instance().display(); }
+void showNow() {
+    ViewerWindow::instance().display();
+}
 
 // Moves the scene one unit farther away and re-applies the camera with the window's size.
 void moveViewBack() {

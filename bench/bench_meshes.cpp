@@ -93,8 +93,10 @@ std::string objText(const Model& model) {
         std::snprintf(line, sizeof line, "v %.6f %.6f %.6f\n", p.x, p.y, p.z);
         out += line;
     }
-    for (size_t i = 0; i < model.positions.size(); ++i) out += "vt 0.000000 0.000000\n";
-    for (size_t i = 0; i < model.positions.size(); ++i) out += "vn 0.000000 1.000000 0.000000\n";
+    for (size_t i = 0; i < model.positions.size(); ++i)
+        out += "vt 0.000000 0.000000\n";
+    for (size_t i = 0; i < model.positions.size(); ++i)
+        out += "vn 0.000000 1.000000 0.000000\n";
     for (const BodyPart& part : model.parts) {
         out += "g " + part.name + "\n";
         for (const Polygon& poly : part.polygons) {

@@ -26,8 +26,8 @@
 #include <GL/glext.h>
 
 #include "app/population_draw.h"
-#include "bench/bench_support.h"
 #include "app/viewer_window.h"
+#include "bench/bench_support.h"
 #include "creature/world.h"
 #include "view/arcball.h"
 #include "view/camera.h"
@@ -35,7 +35,6 @@
 #include "view/input_controller.h"
 
 namespace {
-
 
 // The time of a frame in the middle of a breath.
 constexpr float FRAME_TIME = 5000.0f;
@@ -108,10 +107,10 @@ FloorModel floorOf(const Model& m, const DrawContext& context) {
                 const Vec3& p = m.positions[static_cast<size_t>(c.positionIndex)];
                 const Vec3& n = m.normals[static_cast<size_t>(c.positionIndex)];
                 const float shade = dot(p - view, n) + 0.2f;
-                fp.vertices.push_back({{p.x, p.y, p.z},
-                                       {n.x, n.y, n.z},
-                                       {part.colour.r + shade, part.colour.g + shade,
-                                        part.colour.b + shade}});
+                fp.vertices.push_back(
+                    {{p.x, p.y, p.z},
+                     {n.x, n.y, n.z},
+                     {part.colour.r + shade, part.colour.g + shade, part.colour.b + shade}});
             }
             for (const Corner& c : polygon) {
                 const Vec3& p = m.positions[static_cast<size_t>(c.positionIndex)];
@@ -192,7 +191,8 @@ bool floorDrawsWhatThePassDraws(const World& world, const PopulationView& view) 
     std::size_t floats = 16 * world.familyLinks.size() + 1024;
     for (const Model& m : world.creatures) {
         for (const BodyPart& part : m.parts) {
-            for (const Polygon& polygon : part.polygons) floats += 2 * (2 + 7 * polygon.size());
+            for (const Polygon& polygon : part.polygons)
+                floats += 2 * (2 + 7 * polygon.size());
         }
     }
     glDisable(GL_CULL_FACE);
@@ -208,7 +208,8 @@ bool floorDrawsWhatThePassDraws(const World& world, const PopulationView& view) 
         const std::vector<GLfloat> pass = feedback(floats, [&] { drawPopulation(world, view); });
         chance::seed(1);
         std::vector<FloorModel> floor;
-        for (const Model& m : world.creatures) floor.push_back(floorOf(m, view.model));
+        for (const Model& m : world.creatures)
+            floor.push_back(floorOf(m, view.model));
         const std::vector<GLfloat> fromFloor =
             feedback(floats, [&] { drawFloor(world, floor, view); });
         glPopMatrix();
@@ -244,7 +245,8 @@ void applyView(const World& world) {
 void setCounters(benchmark::State& state, const World& world) {
     size_t triangles = 0;
     for (const Model& m : world.creatures) {
-        for (const BodyPart& p : m.parts) triangles += p.polygons.size();
+        for (const BodyPart& p : m.parts)
+            triangles += p.polygons.size();
     }
     state.counters["creatures"] = static_cast<double>(world.creatures.size());
     state.counters["triangles"] = static_cast<double>(2 * triangles);
@@ -275,7 +277,8 @@ void BM_VertexArrayFloor(benchmark::State& state) {
         return;
     }
     std::vector<FloorModel> floor;
-    for (const Model& m : world.creatures) floor.push_back(floorOf(m, view.model));
+    for (const Model& m : world.creatures)
+        floor.push_back(floorOf(m, view.model));
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glPushMatrix();

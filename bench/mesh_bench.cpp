@@ -23,8 +23,9 @@ const std::string& objFile(int triangles) {
     static std::map<int, std::string> paths;
     auto it = paths.find(triangles);
     if (it != paths.end()) return it->second;
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("creatures_bench_" + std::to_string(::getpid()) + "_" + std::to_string(triangles) + ".obj");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("creatures_bench_" + std::to_string(::getpid()) +
+                                                  "_" + std::to_string(triangles) + ".obj");
     std::ofstream(path) << bench::objText(bench::torusOf(triangles));
     return paths.emplace(triangles, path.string()).first->second;
 }
@@ -39,9 +40,9 @@ void BM_Read(benchmark::State& state) {
         triangles = m.parts[0].polygons.size();
         benchmark::DoNotOptimize(m.positions.data());
     }
-    state.counters["ns/triangle"] = benchmark::Counter(static_cast<double>(triangles),
-                                                       benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["ns/triangle"] = benchmark::Counter(
+        static_cast<double>(triangles),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_Build(benchmark::State& state) {
@@ -54,9 +55,9 @@ void BM_Build(benchmark::State& state) {
         m.buildHalfEdges();
         benchmark::DoNotOptimize(m.parts[0].arena.get());
     }
-    state.counters["ns/triangle"] = benchmark::Counter(static_cast<double>(source.parts[0].polygons.size()),
-                                                       benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["ns/triangle"] = benchmark::Counter(
+        static_cast<double>(source.parts[0].polygons.size()),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_Normals(benchmark::State& state) {
@@ -70,9 +71,9 @@ void BM_Normals(benchmark::State& state) {
         m.computeNormals();
         benchmark::DoNotOptimize(m.normals.data());
     }
-    state.counters["ns/triangle"] = benchmark::Counter(static_cast<double>(built.parts[0].polygons.size()),
-                                                       benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["ns/triangle"] = benchmark::Counter(
+        static_cast<double>(built.parts[0].polygons.size()),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // What the program does with a start file: read, build, normals.
@@ -88,9 +89,9 @@ void BM_ReadBuildNormals(benchmark::State& state) {
         triangles = m.parts[0].polygons.size();
         benchmark::DoNotOptimize(m.normals.data());
     }
-    state.counters["ns/triangle"] = benchmark::Counter(static_cast<double>(triangles),
-                                                       benchmark::Counter::kIsIterationInvariantRate |
-                                                           benchmark::Counter::kInvert);
+    state.counters["ns/triangle"] = benchmark::Counter(
+        static_cast<double>(triangles),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 }  // namespace
@@ -98,13 +99,18 @@ void BM_ReadBuildNormals(benchmark::State& state) {
 BENCHMARK(BM_Read)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Build)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Normals)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadBuildNormals)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadBuildNormals)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     bench::keepFreedMemory();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    for (int n : {10000, 100000, 1000000}) std::filesystem::remove(objFile(n));
+    for (int n : {10000, 100000, 1000000})
+        std::filesystem::remove(objFile(n));
     return 0;
 }

@@ -15,10 +15,10 @@
 
 namespace {
 
-
 std::vector<StartCreature> shippedStart() {
     std::vector<StartCreature> start = startCreatures();
-    for (StartCreature& s : start) s.path = std::string(CREATURES_SOURCE_DIR) + "/" + s.path.substr(2);
+    for (StartCreature& s : start)
+        s.path = std::string(CREATURES_SOURCE_DIR) + "/" + s.path.substr(2);
     return start;
 }
 

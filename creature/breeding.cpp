@@ -23,7 +23,9 @@ namespace {
 // Degrees to radians as the fan uses it: 3.141926 / 180, not pi / 180.
 constexpr double FAN_DEGREES_TO_RADIANS = 0.017455144444444445;
 
-int64_t magnitude(int32_t generation) { return std::llabs(static_cast<int64_t>(generation)); }
+int64_t magnitude(int32_t generation) {
+    return std::llabs(static_cast<int64_t>(generation));
+}
 
 // Generation of a child of a parent with generation g: first children step away from zero on the
 // positive side for g >= 0, second children only for g > 0.
@@ -33,15 +35,20 @@ int32_t childGeneration(int32_t g, int slot) {
 }
 
 // The fan angles of the two children of a parent with generation g and spread q (degrees).
-double firstAngle(int32_t g, double q) { return 90.0 - q - g * q; }
-double secondAngle(int32_t g, double q) { return firstAngle(g, q) + 2.0 * q; }
+double firstAngle(int32_t g, double q) {
+    return 90.0 - q - g * q;
+}
+double secondAngle(int32_t g, double q) {
+    return firstAngle(g, q) + 2.0 * q;
+}
 
 // Places child at angle a (degrees) on the circle of radius 4 about the parent, in the plane of
 // the screen, turned like the parent.
 void placeInFan(Model& child, const Model& parent, double a) {
-    child.position = {static_cast<float>(parent.position.x + 4.0 * std::cos(a * FAN_DEGREES_TO_RADIANS)),
-                      static_cast<float>(parent.position.y + 4.0 * std::sin(a * FAN_DEGREES_TO_RADIANS)),
-                      parent.position.z};
+    child.position = {
+        static_cast<float>(parent.position.x + 4.0 * std::cos(a * FAN_DEGREES_TO_RADIANS)),
+        static_cast<float>(parent.position.y + 4.0 * std::sin(a * FAN_DEGREES_TO_RADIANS)),
+        parent.position.z};
     child.branchAngle = static_cast<float>(a);
     child.rotationAngle = parent.rotationAngle;
     child.rotationAxis = parent.rotationAxis;
@@ -55,14 +62,19 @@ void makeChild(Model& child, const Model& parent, int slot, double spread) {
     child.secondChildId = NONE_INDEX;
     child.generation = childGeneration(parent.generation, slot);
     child.childSlot = slot;
-    const double a = slot == 1 ? firstAngle(parent.generation, spread) : secondAngle(parent.generation, spread);
+    const double a =
+        slot == 1 ? firstAngle(parent.generation, spread) : secondAngle(parent.generation, spread);
     placeInFan(child, parent, a);
 }
 
-float weightOrDrawn(float weight) { return weight == RANDOM_WEIGHT ? drawWeight() : weight; }
+float weightOrDrawn(float weight) {
+    return weight == RANDOM_WEIGHT ? drawWeight() : weight;
+}
 
 // (rand() mod 100) x 0.01: a child's own share when a change ripples down to it.
-float rippleShare() { return static_cast<float>((chance::draw() % 100) * 0.01); }
+float rippleShare() {
+    return static_cast<float>((chance::draw() % 100) * 0.01);
+}
 
 }  // namespace
 
@@ -176,7 +188,9 @@ void World::selfBreed(int index, int firstChildId, int secondChildId) {
         std::printf("Self Breeding a Leaf\n");
         Model k1(genomes[static_cast<size_t>(index)]);
         Model k2(genomes[static_cast<size_t>(index)]);
-        const double spread = 40.0 - 6.0 * static_cast<double>(magnitude(genomes[static_cast<size_t>(index)].generation));
+        const double spread =
+            40.0 -
+            6.0 * static_cast<double>(magnitude(genomes[static_cast<size_t>(index)].generation));
 
         makeChild(k1, genomes[static_cast<size_t>(index)], 1, spread);
         mutate(k1, 1);

@@ -29,11 +29,15 @@ std::string topologyMismatch(const Model& a, const Model& b) {
     for (size_t i = 0; i < a.parts.size(); ++i) {
         const BodyPart& p = a.parts[i];
         const BodyPart& q = b.parts[i];
-        if (p.polygons.size() != q.polygons.size()) return "different numbers of faces in part " + std::to_string(i);
-        if (p.halfEdges.size() != q.halfEdges.size()) return "different half-edges in part " + std::to_string(i);
-        if (!p.halfEdges.empty() && (!p.arena || !q.arena)) return "part " + std::to_string(i) + " has no topology";
+        if (p.polygons.size() != q.polygons.size())
+            return "different numbers of faces in part " + std::to_string(i);
+        if (p.halfEdges.size() != q.halfEdges.size())
+            return "different half-edges in part " + std::to_string(i);
+        if (!p.halfEdges.empty() && (!p.arena || !q.arena))
+            return "part " + std::to_string(i) + " has no topology";
         for (size_t f = 0; f < p.polygons.size(); ++f) {
-            if (p.polygons[f].size() != q.polygons[f].size()) return "different faces in part " + std::to_string(i);
+            if (p.polygons[f].size() != q.polygons[f].size())
+                return "different faces in part " + std::to_string(i);
             for (size_t c = 0; c < p.polygons[f].size(); ++c) {
                 if (p.polygons[f][c].positionIndex != q.polygons[f][c].positionIndex) {
                     return "different faces in part " + std::to_string(i);
@@ -56,8 +60,9 @@ Model crossover(const Model& a, const Model& b, float w, int slot, bool reseed) 
         BodyPart& out = k.parts[i];
         out.partScale = blend(t.partScale, p.partScale, w);
         // Angle and axis blend as one four-number tuple; the axis is not renormalised.
-        const Vec4 rotation = Vec4{t.partAngle, t.partAxis.x, t.partAxis.y, t.partAxis.z} * w +
-                              Vec4{p.partAngle, p.partAxis.x, p.partAxis.y, p.partAxis.z} * (1.0f - w);
+        const Vec4 rotation =
+            Vec4{t.partAngle, t.partAxis.x, t.partAxis.y, t.partAxis.z} * w +
+            Vec4{p.partAngle, p.partAxis.x, p.partAxis.y, p.partAxis.z} * (1.0f - w);
         out.partAngle = rotation.x;
         out.partAxis = {rotation.y, rotation.z, rotation.w};
         out.partOffset = blend(t.partOffset, p.partOffset, w);
@@ -69,8 +74,10 @@ Model crossover(const Model& a, const Model& b, float w, int slot, bool reseed) 
             const BodyPart& donor = (chance::draw() % 100 % 2 == 0) ? t : p;
             const HalfEdge& g = donor.halfEdge(donor.halfEdges[j]);
             const int edgeSharpness = g.sharpness;
-            const int originSharpness = g.origin != NONE_INDEX ? donor.vertex(g.origin).sharpness : 0;
-            const int targetSharpness = g.target != NONE_INDEX ? donor.vertex(g.target).sharpness : 0;
+            const int originSharpness =
+                g.origin != NONE_INDEX ? donor.vertex(g.origin).sharpness : 0;
+            const int targetSharpness =
+                g.target != NONE_INDEX ? donor.vertex(g.target).sharpness : 0;
             HalfEdge& h = out.halfEdge(out.halfEdges[j]);
             h.sharpness = edgeSharpness;
             if (h.origin != NONE_INDEX) out.vertex(h.origin).sharpness = originSharpness;
@@ -78,7 +85,8 @@ Model crossover(const Model& a, const Model& b, float w, int slot, bool reseed) 
         }
     }
 
-    for (size_t i = 0; i < k.positions.size(); ++i) k.positions[i] = blend(a.positions[i], b.positions[i], w);
+    for (size_t i = 0; i < k.positions.size(); ++i)
+        k.positions[i] = blend(a.positions[i], b.positions[i], w);
 
     k.auxFactor = 0.1f;
     if (!k.parts.empty()) k.pulseRate = static_cast<float>(0.005 / k.parts.front().partScale.x);

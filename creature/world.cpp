@@ -52,7 +52,8 @@ World::World(const std::vector<StartCreature>& start) {
         }
         refined.push_back(std::move(model));
     }
-    for (Model& m : refined) creatures.push_back(m);
+    for (Model& m : refined)
+        creatures.push_back(m);
 }
 
 void World::refineForDisplay(Model& model) const {

@@ -97,10 +97,12 @@ public:
             target_[i] = localOf(vertexLocal, e.target);
             if (origin_[i] >= 0) ++start_[static_cast<size_t>(origin_[i]) + 1];
         }
-        for (size_t v = 0; v < vertexCount; ++v) start_[v + 1] += start_[v];
+        for (size_t v = 0; v < vertexCount; ++v)
+            start_[v + 1] += start_[v];
         std::vector<uint32_t> fill(start_.begin(), start_.end() - 1);
         for (size_t i = 0; i < n; ++i) {
-            if (origin_[i] >= 0) order_[fill[static_cast<size_t>(origin_[i])]++] = static_cast<uint32_t>(i);
+            if (origin_[i] >= 0)
+                order_[fill[static_cast<size_t>(origin_[i])]++] = static_cast<uint32_t>(i);
         }
         // Within one origin, group by target; list order within a group is kept (stable).
         const auto byTarget = [this](uint32_t a, uint32_t b) { return target_[a] < target_[b]; };
@@ -114,11 +116,13 @@ public:
             for (auto it = first + (first != last ? 1 : 0); it < last; ++it) {
                 const uint32_t value = *it;
                 auto hole = it;
-                for (; hole != first && byTarget(value, *(hole - 1)); --hole) *hole = *(hole - 1);
+                for (; hole != first && byTarget(value, *(hole - 1)); --hole)
+                    *hole = *(hole - 1);
                 *hole = value;
             }
         }
-        for (size_t k = 0; k < n; ++k) cursor_[k] = static_cast<uint32_t>(k);
+        for (size_t k = 0; k < n; ++k)
+            cursor_[k] = static_cast<uint32_t>(k);
     }
 
     bool linked(size_t i) const { return origin_[i] >= 0 && target_[i] >= 0; }
@@ -134,7 +138,8 @@ public:
         const auto first = std::lower_bound(order_.begin() + lo, order_.begin() + hi, to, byTarget);
         if (first == order_.begin() + hi || target_[*first] != to) return false;
         auto last = first;
-        while (last != order_.begin() + hi && target_[*last] == to) ++last;
+        while (last != order_.begin() + hi && target_[*last] == to)
+            ++last;
         begin = static_cast<uint32_t>(first - order_.begin());
         end = static_cast<uint32_t>(last - order_.begin());
         return true;
@@ -164,7 +169,8 @@ size_t numberVertices(const BodyPart& part, std::vector<int32_t>& local) {
     for (RecordIndex h : part.halfEdges) {
         const HalfEdge& e = part.halfEdge(h);
         for (RecordIndex v : {e.origin, e.target}) {
-            if (v >= 0 && static_cast<size_t>(v) < local.size() && local[static_cast<size_t>(v)] < 0) {
+            if (v >= 0 && static_cast<size_t>(v) < local.size() &&
+                local[static_cast<size_t>(v)] < 0) {
                 local[static_cast<size_t>(v)] = static_cast<int32_t>(count++);
             }
         }
@@ -361,7 +367,6 @@ void linkFaces(BodyPart& part, ListLookup& lookup, RelinkScratch& s) {
     }
 }
 
-
 // Twins, boundary marking, sharpness and valence for a part on the fast path, with the results
 // of the list-order steps of the relink.
 void relinkFast(BodyPart& part, RelinkScratch& s) {
@@ -538,7 +543,8 @@ private:
             const RecordIndex h0 = halfEdgeBase_ + static_cast<RecordIndex>(3 * f);
             const RecordIndex h[3] = {h0, h0 + 1, h0 + 2};
             part_.faces[f] = face;
-            for (size_t k = 0; k < 3; ++k) part_.halfEdges[3 * f + k] = h[k];
+            for (size_t k = 0; k < 3; ++k)
+                part_.halfEdges[3 * f + k] = h[k];
             const Polygon& polygon = part_.polygons[f];
             if (polygon.size() < 3) {
                 arena.faces.push_back(MeshFace{NONE_INDEX, static_cast<int32_t>(f)});
@@ -575,7 +581,8 @@ private:
         for (size_t i = 0; i < n; ++i) {
             if (origin_[i] >= 0) ++start[static_cast<size_t>(origin_[i]) + 1];
         }
-        for (size_t v = 0; v < vertexCount_; ++v) start[v + 1] += start[v];
+        for (size_t v = 0; v < vertexCount_; ++v)
+            start[v + 1] += start[v];
         // Entry: target in the high half, list position in the low half, so that sorting the
         // numbers sorts by target and then by position.
         std::vector<uint64_t> entries(start[vertexCount_]);
@@ -594,7 +601,8 @@ private:
                 for (auto it = first + (first != last ? 1 : 0); it < last; ++it) {
                     const uint64_t value = *it;
                     auto hole = it;
-                    for (; hole != first && value < *(hole - 1); --hole) *hole = *(hole - 1);
+                    for (; hole != first && value < *(hole - 1); --hole)
+                        *hole = *(hole - 1);
                     *hole = value;
                 }
             } else {
@@ -602,7 +610,8 @@ private:
             }
         }
         std::vector<uint32_t> cursor(entries.size());
-        for (size_t k = 0; k < cursor.size(); ++k) cursor[k] = static_cast<uint32_t>(k);
+        for (size_t k = 0; k < cursor.size(); ++k)
+            cursor[k] = static_cast<uint32_t>(k);
 
         paired_.assign(n, 0);
         twin_.assign(n, -1);
@@ -614,14 +623,18 @@ private:
             const uint64_t key = static_cast<uint64_t>(static_cast<uint32_t>(origin_[i])) << 32;
             uint32_t begin = lo;
             if (hi - lo <= 16) {
-                while (begin < hi && entries[begin] < key) ++begin;
+                while (begin < hi && entries[begin] < key)
+                    ++begin;
             } else {
-                begin = static_cast<uint32_t>(std::lower_bound(entries.begin() + lo, entries.begin() + hi, key) -
-                                              entries.begin());
+                begin = static_cast<uint32_t>(
+                    std::lower_bound(entries.begin() + lo, entries.begin() + hi, key) -
+                    entries.begin());
             }
             if (begin == hi || (entries[begin] >> 32) != (key >> 32)) continue;
             uint32_t k = cursor[begin];
-            for (; k < hi && (entries[k] >> 32) == (key >> 32) && static_cast<uint32_t>(entries[k]) <= i; ++k) {
+            for (; k < hi && (entries[k] >> 32) == (key >> 32) &&
+                   static_cast<uint32_t>(entries[k]) <= i;
+                 ++k) {
                 const size_t m = static_cast<uint32_t>(entries[k]);
                 if (paired_[m] == 0) pairLocal(i, m);
             }
@@ -683,13 +696,13 @@ private:
     std::vector<uint8_t> paired_;
 };
 
-
 }  // namespace
 
 void Model::buildHalfEdges() {
     std::printf("Building 0th Set of Half Edges...");
     size_t polygonCount = 0;
-    for (const BodyPart& part : parts) polygonCount += part.polygons.size();
+    for (const BodyPart& part : parts)
+        polygonCount += part.polygons.size();
 
     auto arena = std::make_shared<TopologyArena>();
     arena->faces.reserve(polygonCount);
@@ -739,7 +752,8 @@ void Model::relinkHalfEdges() {
                 uint32_t begin = 0, end = 0;
                 if (runs.opposite(i, begin, end)) {
                     uint32_t& k = runs.cursor(begin);
-                    while (k < end && part.halfEdge(part.halfEdges[runs.entry(k)]).paired != 0) ++k;
+                    while (k < end && part.halfEdge(part.halfEdges[runs.entry(k)]).paired != 0)
+                        ++k;
                     if (k < end) {
                         const RecordIndex mRecord = part.halfEdges[runs.entry(k)];
                         pair(part.halfEdge(hRecord), hRecord, part.halfEdge(mRecord), mRecord);

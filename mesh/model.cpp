@@ -114,14 +114,16 @@ Model::Model(const Model& source) : parts(source.parts) {
 Model& Model::operator=(const Model& source) {
     if (this == &source) return *this;
     parts = source.parts;
-    for (BodyPart& part : parts) part.faceNormals.clear();
+    for (BodyPart& part : parts)
+        part.faceNormals.clear();
     takeVertexData(source);
     takeCreatureFields(source);
     return *this;
 }
 
 Model::Model(Model&& source) noexcept : parts(std::move(source.parts)) {
-    for (BodyPart& part : parts) part.faceNormals.clear();
+    for (BodyPart& part : parts)
+        part.faceNormals.clear();
     takeCreatureFields(source);
     takeVertexData(std::move(source));
 }
@@ -129,7 +131,8 @@ Model::Model(Model&& source) noexcept : parts(std::move(source.parts)) {
 Model& Model::operator=(Model&& source) noexcept {
     if (this == &source) return *this;
     parts = std::move(source.parts);
-    for (BodyPart& part : parts) part.faceNormals.clear();
+    for (BodyPart& part : parts)
+        part.faceNormals.clear();
     takeCreatureFields(source);
     takeVertexData(std::move(source));
     return *this;

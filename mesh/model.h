@@ -145,8 +145,8 @@ public:
     int32_t firstChildId = NONE_INDEX;
     int32_t secondChildId = NONE_INDEX;
     int32_t generation = 0;
-    int32_t childSlot = 0;      // 0 loaded, 1 first child, 2 second child
-    float branchAngle = 0.0f;   // degrees
+    int32_t childSlot = 0;     // 0 loaded, 1 first child, 2 second child
+    float branchAngle = 0.0f;  // degrees
     int32_t id = NONE_INDEX;
     // Placement and animation.
     float rotationAngle = 0.0f;  // degrees, about rotationAxis
@@ -185,7 +185,9 @@ public:
 
     // Copying accessors.
     BodyPart getPart(int i) const { return parts.at(static_cast<size_t>(i)); }
-    Polygon getPolygon(int part, int i) const { return parts.at(static_cast<size_t>(part)).getPolygon(i); }
+    Polygon getPolygon(int part, int i) const {
+        return parts.at(static_cast<size_t>(part)).getPolygon(i);
+    }
 
     // Appends a copy of polygon to the polygons of part p.
     void appendPolygon(int p, const Polygon& polygon);

@@ -121,7 +121,8 @@ void Model::computeNormals() {
         // Position index -> the part's first vertex record with it (the first match of a scan).
         for (RecordIndex v : part.vertices) {
             const int32_t p = part.vertex(v).positionIndex;
-            if (p >= 0 && static_cast<size_t>(p) < vertexOf.size() && vertexOf[static_cast<size_t>(p)] == NONE_INDEX) {
+            if (p >= 0 && static_cast<size_t>(p) < vertexOf.size() &&
+                vertexOf[static_cast<size_t>(p)] == NONE_INDEX) {
                 vertexOf[static_cast<size_t>(p)] = v;
             }
         }
@@ -148,7 +149,8 @@ void Model::computeNormals() {
                 if (corner.normalSlot == -1) {
                     normals.push_back(normal);
                 } else if (p >= 0) {
-                    if (static_cast<size_t>(p) >= normals.size()) normals.resize(static_cast<size_t>(p) + 1);
+                    if (static_cast<size_t>(p) >= normals.size())
+                        normals.resize(static_cast<size_t>(p) + 1);
                     normals[static_cast<size_t>(p)] = normal;
                 }
             }
@@ -156,7 +158,8 @@ void Model::computeNormals() {
 
         for (RecordIndex v : part.vertices) {
             const int32_t p = part.vertex(v).positionIndex;
-            if (p >= 0 && static_cast<size_t>(p) < vertexOf.size()) vertexOf[static_cast<size_t>(p)] = NONE_INDEX;
+            if (p >= 0 && static_cast<size_t>(p) < vertexOf.size())
+                vertexOf[static_cast<size_t>(p)] = NONE_INDEX;
             cache[static_cast<size_t>(v)] = Cached{};
         }
     }

@@ -16,7 +16,9 @@ bool isCSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string formatMessage(const char* format, const std::string& text) {
     const int n = std::snprintf(nullptr, 0, format, text.c_str());
@@ -35,7 +37,8 @@ std::string formatLine(const char* format, long line) {
 // Reads one "%d" conversion at text[pos...]: white space, optional sign, at least one digit.
 // Returns 1 on success, 0 on a matching failure, -1 when only white space is left.
 int scanInt(std::string_view text, size_t& pos, int& value) {
-    while (pos < text.size() && isCSpace(text[pos])) ++pos;
+    while (pos < text.size() && isCSpace(text[pos]))
+        ++pos;
     if (pos == text.size()) return -1;
     size_t p = pos;
     bool negative = false;
@@ -62,16 +65,22 @@ void tokenize(std::string_view line, std::vector<std::string_view>& tokens) {
     tokens.clear();
     size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && line[i] == ' ') ++i;
+        while (i < line.size() && line[i] == ' ')
+            ++i;
         const size_t start = i;
-        while (i < line.size() && line[i] != ' ') ++i;
+        while (i < line.size() && line[i] != ' ')
+            ++i;
         if (i > start) tokens.push_back(line.substr(start, i - start));
     }
 }
 
-bool finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(const Vec3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 
-int clampedMinusOne(int n) { return n == std::numeric_limits<int>::min() ? n : n - 1; }
+int clampedMinusOne(int n) {
+    return n == std::numeric_limits<int>::min() ? n : n - 1;
+}
 
 // The line-by-line state of one file.
 class ObjParser {
@@ -103,9 +112,10 @@ public:
     bool finish() {
         for (const ForwardReference& ref : forwardReferences_) {
             if (ref.largestIndex >= static_cast<int64_t>(model_.positions.size())) {
-                return fail(formatLine("Error! Face index out of range (beyond the number of "
-                                       "vertices) on line %ld\n",
-                                       ref.line));
+                return fail(
+                    formatLine("Error! Face index out of range (beyond the number of "
+                               "vertices) on line %ld\n",
+                               ref.line));
             }
         }
         for (BodyPart& part : model_.parts) {
@@ -200,15 +210,16 @@ private:
 
         // Later steps read three corners of every polygon and index the positions with them.
         if (polygon.size() < 3) {
-            return fail(formatLine("Error! Face with fewer than 3 corners on line %ld\n",
-                                   lineNumber_));
+            return fail(
+                formatLine("Error! Face with fewer than 3 corners on line %ld\n", lineNumber_));
         }
         int32_t largest = 0;
         for (const Corner& c : polygon) {
             if (c.positionIndex < 0) {
-                return fail(formatLine("Error! Face index out of range (zero or negative) on "
-                                       "line %ld\n",
-                                       lineNumber_));
+                return fail(
+                    formatLine("Error! Face index out of range (zero or negative) on "
+                               "line %ld\n",
+                               lineNumber_));
             }
             largest = std::max(largest, c.positionIndex);
         }
@@ -293,7 +304,8 @@ private:
 
 float parseObjFloat(std::string_view token) {
     size_t i = 0;
-    while (i < token.size() && isCSpace(token[i])) ++i;
+    while (i < token.size() && isCSpace(token[i]))
+        ++i;
     std::string_view rest = token.substr(i);
     bool slowPath = false;
     if (!rest.empty() && rest[0] == '+') {

@@ -24,4 +24,6 @@ RingFaultHandler setRingFaultHandler(RingFaultHandler handler);
 void reportRingFault(const char* operation, const std::string& partName, int32_t positionIndex);
 
 // The most steps a walk around a vertex of a part with halfEdgeCount half-edges may take.
-inline size_t ringStepLimit(size_t halfEdgeCount) { return halfEdgeCount + 1; }
+inline size_t ringStepLimit(size_t halfEdgeCount) {
+    return halfEdgeCount + 1;
+}

@@ -13,7 +13,8 @@ TEST(Chance, MatchesTheRuntimeGenerator) {
         for (int round = 0; round < 2; ++round) {
             chance::seed(seed);
             std::srand(seed);
-            for (int i = 0; i < 1000; ++i) ASSERT_EQ(chance::draw(), std::rand()) << seed << " " << i;
+            for (int i = 0; i < 1000; ++i)
+                ASSERT_EQ(chance::draw(), std::rand()) << seed << " " << i;
         }
         chance::seed(seed + 1);
         chance::draw();

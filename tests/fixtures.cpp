@@ -11,14 +11,24 @@ namespace fixtures {
 namespace {
 
 int g_ringFaults = 0;
-void countRingFault(const char*, const std::string&, int32_t) { ++g_ringFaults; }
+void countRingFault(const char*, const std::string&, int32_t) {
+    ++g_ringFaults;
+}
 
 }  // namespace
 
-RingFaultCount::RingFaultCount() : previous_(setRingFaultHandler(&countRingFault)) { g_ringFaults = 0; }
-RingFaultCount::~RingFaultCount() { setRingFaultHandler(previous_); }
-int RingFaultCount::count() const { return g_ringFaults; }
-void RingFaultCount::reset() { g_ringFaults = 0; }
+RingFaultCount::RingFaultCount() : previous_(setRingFaultHandler(&countRingFault)) {
+    g_ringFaults = 0;
+}
+RingFaultCount::~RingFaultCount() {
+    setRingFaultHandler(previous_);
+}
+int RingFaultCount::count() const {
+    return g_ringFaults;
+}
+void RingFaultCount::reset() {
+    g_ringFaults = 0;
+}
 
 void buildQuietly(Model& m) {
     ::testing::internal::CaptureStdout();
@@ -59,10 +69,13 @@ Model makeModel(std::vector<Vec3> positions, std::vector<PartLayout> parts, bool
     return m;
 }
 
-Model singleTriangle() { return makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}}}}); }
+Model singleTriangle() {
+    return makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}}}});
+}
 
 Model twoTriangles() {
-    return makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{"head", {{0, 1, 2}, {2, 1, 3}}}});
+    return makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}},
+                     {{"head", {{0, 1, 2}, {2, 1, 3}}}});
 }
 
 Model tetrahedron() {
@@ -74,19 +87,25 @@ Model tetrahedron() {
 Model octahedron() {
     return makeModel({{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}},
                      {{"torso",
-                       {{4, 0, 2}, {4, 2, 1}, {4, 1, 3}, {4, 3, 0},
-                        {5, 2, 0}, {5, 1, 2}, {5, 3, 1}, {5, 0, 3}}}});
+                       {{4, 0, 2},
+                        {4, 2, 1},
+                        {4, 1, 3},
+                        {4, 3, 0},
+                        {5, 2, 0},
+                        {5, 1, 2},
+                        {5, 3, 1},
+                        {5, 0, 3}}}});
 }
 
 Model icosahedron() {
     const float t = (1.0f + std::sqrt(5.0f)) / 2.0f;
-    std::vector<Vec3> p = {{-1, t, 0}, {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
-                           {0, -1, -t}, {0, 1, -t}, {t, 0, -1}, {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
-    return makeModel(p, {{"head",
-                          {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
-                           {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
-                           {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
-                           {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}}}});
+    std::vector<Vec3> p = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0},
+                           {0, -1, t}, {0, 1, t}, {0, -1, -t}, {0, 1, -t},
+                           {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
+    return makeModel(p, {{"head", {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
+                                   {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
+                                   {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
+                                   {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}}}});
 }
 
 Model openFan(int sides) {
@@ -96,14 +115,16 @@ Model openFan(int sides) {
         const double a = 2.0 * std::numbers::pi * i / sides;
         p.push_back({static_cast<float>(std::cos(a)), static_cast<float>(std::sin(a)), 0.0f});
     }
-    for (int i = 0; i < sides - 1; ++i) tris.push_back({0, 1 + i, 2 + i});
+    for (int i = 0; i < sides - 1; ++i)
+        tris.push_back({0, 1 + i, 2 + i});
     return makeModel(p, {{"hair", tris}});
 }
 
 Model planarGrid(int n) {
     std::vector<Vec3> p;
     for (int j = 0; j <= n; ++j) {
-        for (int i = 0; i <= n; ++i) p.push_back({static_cast<float>(i), static_cast<float>(j), 0.0f});
+        for (int i = 0; i <= n; ++i)
+            p.push_back({static_cast<float>(i), static_cast<float>(j), 0.0f});
     }
     std::vector<Triangle> tris;
     const auto at = [n](int i, int j) { return j * (n + 1) + i; };
@@ -131,14 +152,16 @@ Model uvSphere(int rings, int segments, float radius) {
     const int south = static_cast<int>(p.size()) - 1;
     const auto at = [segments](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
     std::vector<Triangle> tris;
-    for (int s = 0; s < segments; ++s) tris.push_back({0, at(1, s + 1), at(1, s)});
+    for (int s = 0; s < segments; ++s)
+        tris.push_back({0, at(1, s + 1), at(1, s)});
     for (int r = 1; r < rings - 1; ++r) {
         for (int s = 0; s < segments; ++s) {
             tris.push_back({at(r, s), at(r, s + 1), at(r + 1, s + 1)});
             tris.push_back({at(r, s), at(r + 1, s + 1), at(r + 1, s)});
         }
     }
-    for (int s = 0; s < segments; ++s) tris.push_back({south, at(rings - 1, s), at(rings - 1, s + 1)});
+    for (int s = 0; s < segments; ++s)
+        tris.push_back({south, at(rings - 1, s), at(rings - 1, s + 1)});
     return makeModel(p, {{"head", tris}});
 }
 
@@ -147,8 +170,10 @@ Model randomMesh(std::mt19937& rng) {
     const int n = positionCount(rng);
     std::uniform_real_distribution<float> coord(-2.0f, 2.0f);
     std::vector<Vec3> p;
-    for (int i = 0; i < n; ++i) p.push_back({coord(rng), coord(rng), coord(rng)});
-    std::uniform_int_distribution<int> partCount(1, 3), polyCount(0, 30), pick(0, n - 1), percent(0, 99);
+    for (int i = 0; i < n; ++i)
+        p.push_back({coord(rng), coord(rng), coord(rng)});
+    std::uniform_int_distribution<int> partCount(1, 3), polyCount(0, 30), pick(0, n - 1),
+        percent(0, 99);
     std::vector<PartLayout> parts;
     const int partsWanted = partCount(rng);
     for (int k = 0; k < partsWanted; ++k) {
@@ -159,8 +184,10 @@ Model randomMesh(std::mt19937& rng) {
             if (percent(rng) < 10) t.push_back(pick(rng));
             // Mostly distinct corners, so that many edges are shared properly.
             if (percent(rng) < 85) {
-                while (t[1] == t[0]) t[1] = pick(rng);
-                while (t[2] == t[0] || t[2] == t[1]) t[2] = pick(rng);
+                while (t[1] == t[0])
+                    t[1] = pick(rng);
+                while (t[2] == t[0] || t[2] == t[1])
+                    t[2] = pick(rng);
             }
             layout.polygons.push_back(t);
             // Often add the neighbour across an edge, in either orientation.
@@ -181,8 +208,8 @@ Model randomMesh(std::mt19937& rng) {
 namespace {
 
 std::string describe(const char* what, size_t part, size_t i, const char* field) {
-    return std::string(what) + " " + std::to_string(i) + " of part " + std::to_string(part) +
-           ": " + field + " differs";
+    return std::string(what) + " " + std::to_string(i) + " of part " + std::to_string(part) + ": " +
+           field + " differs";
 }
 
 }  // namespace
@@ -192,7 +219,8 @@ std::string compareTopology(const Model& a, const Model& b) {
     for (size_t pi = 0; pi < a.parts.size(); ++pi) {
         const BodyPart& x = a.parts[pi];
         const BodyPart& y = b.parts[pi];
-        if (x.halfEdges != y.halfEdges) return "half-edge lists differ in part " + std::to_string(pi);
+        if (x.halfEdges != y.halfEdges)
+            return "half-edge lists differ in part " + std::to_string(pi);
         if (x.faces != y.faces) return "face lists differ in part " + std::to_string(pi);
         if (x.vertices != y.vertices) return "vertex lists differ in part " + std::to_string(pi);
         if (x.halfEdges.empty() && x.vertices.empty()) continue;
@@ -209,16 +237,20 @@ std::string compareTopology(const Model& a, const Model& b) {
             if (e.paired != f.paired) return describe("half-edge", pi, i, "paired");
             if (e.hasMidpoint != f.hasMidpoint) return describe("half-edge", pi, i, "hasMidpoint");
             if (e.sharpness != f.sharpness) return describe("half-edge", pi, i, "sharpness");
-            if (e.midpointIndex != f.midpointIndex) return describe("half-edge", pi, i, "midpointIndex");
+            if (e.midpointIndex != f.midpointIndex)
+                return describe("half-edge", pi, i, "midpointIndex");
         }
         for (size_t i = 0; i < x.faces.size(); ++i) {
-            if (x.face(x.faces[i]).edge != y.face(y.faces[i]).edge) return describe("face", pi, i, "edge");
-            if (x.face(x.faces[i]).index != y.face(y.faces[i]).index) return describe("face", pi, i, "index");
+            if (x.face(x.faces[i]).edge != y.face(y.faces[i]).edge)
+                return describe("face", pi, i, "edge");
+            if (x.face(x.faces[i]).index != y.face(y.faces[i]).index)
+                return describe("face", pi, i, "index");
         }
         for (size_t i = 0; i < x.vertices.size(); ++i) {
             const MeshVertex& v = x.vertex(x.vertices[i]);
             const MeshVertex& w = y.vertex(y.vertices[i]);
-            if (v.positionIndex != w.positionIndex) return describe("vertex", pi, i, "positionIndex");
+            if (v.positionIndex != w.positionIndex)
+                return describe("vertex", pi, i, "positionIndex");
             if (v.edge != w.edge) return describe("vertex", pi, i, "edge");
             if (v.valence != w.valence) return describe("vertex", pi, i, "valence");
             if (v.updated != w.updated) return describe("vertex", pi, i, "updated");

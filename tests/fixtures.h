@@ -42,15 +42,16 @@ struct PartLayout {
 };
 
 // A model with the given positions and parts; corners get normalSlot -1 unless normalSlots.
-Model makeModel(std::vector<Vec3> positions, std::vector<PartLayout> parts, bool normalSlots = false);
+Model makeModel(std::vector<Vec3> positions, std::vector<PartLayout> parts,
+                bool normalSlots = false);
 
-Model singleTriangle();       // (0,0,0) (1,0,0) (0,1,0)
-Model twoTriangles();         // (1,2,3) and (3,2,4) in one part, sharing the edge 2-3
-Model tetrahedron();          // closed, consistently oriented
-Model octahedron();           // closed, valence 4 everywhere
-Model icosahedron();          // closed, valence 5 everywhere
-Model openFan(int sides);     // a centre vertex surrounded by `sides` triangles, open rim
-Model planarGrid(int n);      // n x n squares in z = 0, two triangles each
+Model singleTriangle();    // (0,0,0) (1,0,0) (0,1,0)
+Model twoTriangles();      // (1,2,3) and (3,2,4) in one part, sharing the edge 2-3
+Model tetrahedron();       // closed, consistently oriented
+Model octahedron();        // closed, valence 4 everywhere
+Model icosahedron();       // closed, valence 5 everywhere
+Model openFan(int sides);  // a centre vertex surrounded by `sides` triangles, open rim
+Model planarGrid(int n);   // n x n squares in z = 0, two triangles each
 // A closed UV sphere with `rings` x `segments` quads split into triangles plus pole fans.
 Model uvSphere(int rings, int segments, float radius = 1.0f);
 

@@ -15,14 +15,19 @@ protected:
     static void build(Model& m) {
         ::testing::internal::CaptureStdout();
         m.buildHalfEdges();
-        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Building 0th Set of Half Edges...Done\n");
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+                  "Building 0th Set of Half Edges...Done\n");
     }
 
     fixtures::RingFaultCount faults_;
 };
 
-const HalfEdge& edge(const BodyPart& part, size_t i) { return part.halfEdge(part.halfEdges[i]); }
-const MeshVertex& vertex(const BodyPart& part, size_t i) { return part.vertex(part.vertices[i]); }
+const HalfEdge& edge(const BodyPart& part, size_t i) {
+    return part.halfEdge(part.halfEdges[i]);
+}
+const MeshVertex& vertex(const BodyPart& part, size_t i) {
+    return part.vertex(part.vertices[i]);
+}
 
 TEST_F(HalfEdges, SingleTriangleIsAllBoundary) {
     Model m = fixtures::singleTriangle();
@@ -49,10 +54,12 @@ TEST_F(HalfEdges, TwoTrianglesShareOneEdge) {
     EXPECT_EQ(edge(part, 1).twin, part.halfEdges[3]);
     EXPECT_EQ(edge(part, 3).twin, part.halfEdges[1]);
     int boundaries = 0;
-    for (size_t i = 0; i < 6; ++i) boundaries += edge(part, i).boundary;
+    for (size_t i = 0; i < 6; ++i)
+        boundaries += edge(part, i).boundary;
     EXPECT_EQ(boundaries, 4);
     std::vector<int32_t> order;
-    for (size_t i = 0; i < part.vertices.size(); ++i) order.push_back(vertex(part, i).positionIndex);
+    for (size_t i = 0; i < part.vertices.size(); ++i)
+        order.push_back(vertex(part, i).positionIndex);
     EXPECT_EQ(order, (std::vector<int32_t>{0, 1, 2, 3}));
     EXPECT_EQ(checkHalfEdges(part), "");
 }
@@ -62,11 +69,13 @@ TEST_F(HalfEdges, ClosedMeshesHaveNoBoundaryAndTheirValences) {
         Model model;
         int valence;
     };
-    for (Case c : {Case{fixtures::tetrahedron(), 3}, Case{fixtures::octahedron(), 4}, Case{fixtures::icosahedron(), 5}}) {
+    for (Case c : {Case{fixtures::tetrahedron(), 3}, Case{fixtures::octahedron(), 4},
+                   Case{fixtures::icosahedron(), 5}}) {
         build(c.model);
         const BodyPart& part = c.model.parts[0];
         EXPECT_EQ(checkHalfEdges(part), "");
-        for (size_t i = 0; i < part.halfEdges.size(); ++i) EXPECT_EQ(edge(part, i).paired, 1);
+        for (size_t i = 0; i < part.halfEdges.size(); ++i)
+            EXPECT_EQ(edge(part, i).paired, 1);
         for (size_t i = 0; i < part.vertices.size(); ++i) {
             EXPECT_EQ(vertex(part, i).boundary, 0);
             EXPECT_EQ(vertex(part, i).valence, c.valence);
@@ -75,9 +84,11 @@ TEST_F(HalfEdges, ClosedMeshesHaveNoBoundaryAndTheirValences) {
 }
 
 TEST_F(HalfEdges, SameDirectionEdgesDoNotPair) {
-    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{"head", {{0, 1, 2}, {1, 2, 3}}}});
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}},
+                                  {{"head", {{0, 1, 2}, {1, 2, 3}}}});
     build(m);
-    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(edge(m.parts[0], i).boundary, 1);
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(edge(m.parts[0], i).boundary, 1);
 }
 
 TEST_F(HalfEdges, PartsNeverShareRecords) {
@@ -88,13 +99,17 @@ TEST_F(HalfEdges, PartsNeverShareRecords) {
     const BodyPart& b = m.parts[1];
     ASSERT_EQ(a.vertices.size(), 3u);
     ASSERT_EQ(b.vertices.size(), 3u);
-    for (RecordIndex v : a.vertices) EXPECT_EQ(std::count(b.vertices.begin(), b.vertices.end(), v), 0);
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(edge(a, i).twin, NONE_INDEX);
-    EXPECT_TRUE(m.parts[2].halfEdges.empty() && m.parts[2].faces.empty() && m.parts[2].vertices.empty());
+    for (RecordIndex v : a.vertices)
+        EXPECT_EQ(std::count(b.vertices.begin(), b.vertices.end(), v), 0);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(edge(a, i).twin, NONE_INDEX);
+    EXPECT_TRUE(m.parts[2].halfEdges.empty() && m.parts[2].faces.empty() &&
+                m.parts[2].vertices.empty());
 }
 
 TEST_F(HalfEdges, QuadsUseTheirFirstThreeCorners) {
-    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2, 3}}}});
+    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}},
+                                  {{"head", {{0, 1, 2, 3}}}});
     build(m);
     EXPECT_EQ(m.parts[0].vertices.size(), 3u);
     EXPECT_EQ(checkHalfEdges(m.parts[0]), "");
@@ -164,20 +179,23 @@ TEST_F(HalfEdges, RelinkOfFreshRecordsPassesTheCheck) {
     Model m = fixtures::icosahedron();
     build(m);
     for (BodyPart& part : m.parts) {
-        for (RecordIndex h : part.halfEdges) part.halfEdge(h) = HalfEdge{};
+        for (RecordIndex h : part.halfEdges)
+            part.halfEdge(h) = HalfEdge{};
         part.vertices.clear();
     }
     m.relinkHalfEdges();
     EXPECT_EQ(checkHalfEdges(m.parts[0]), "");
     // Each relink lowers a vertex's sharpness once per half-edge starting or ending there.
-    for (RecordIndex v : m.parts[0].vertices) EXPECT_EQ(m.parts[0].vertex(v).sharpness, -10);
+    for (RecordIndex v : m.parts[0].vertices)
+        EXPECT_EQ(m.parts[0].vertex(v).sharpness, -10);
 }
 
 TEST_F(HalfEdges, NonClosingRingIsReportedNotLooped) {
     // Three triangles on one edge in the same direction: the build pairs the later half-edge
     // with both earlier ones, so twins stop being symmetric and a walk may never come back.
-    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}},
-                                  {{"head", {{0, 1, 2}, {0, 1, 3}, {1, 0, 4}, {2, 1, 4}, {4, 0, 2}}}});
+    Model m =
+        fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}},
+                            {{"head", {{0, 1, 2}, {0, 1, 3}, {1, 0, 4}, {2, 1, 4}, {4, 0, 2}}}});
     build(m);  // terminates
     Model n = m;
     literal::build(n);

@@ -34,7 +34,8 @@ void pair(BodyPart& part, RecordIndex h, RecordIndex m) {
 
 void linkTriangle(BodyPart& part, size_t f, bool twinSearch) {
     const Polygon polygon = part.getPolygon(static_cast<int>(f));
-    const RecordIndex h[3] = {part.halfEdges[3 * f], part.halfEdges[3 * f + 1], part.halfEdges[3 * f + 2]};
+    const RecordIndex h[3] = {part.halfEdges[3 * f], part.halfEdges[3 * f + 1],
+                              part.halfEdges[3 * f + 2]};
     for (int k = 0; k < 3; ++k) {
         part.halfEdge(h[k]).face = part.faces[f];
         part.halfEdge(h[k]).next = h[(k + 1) % 3];
@@ -42,7 +43,8 @@ void linkTriangle(BodyPart& part, size_t f, bool twinSearch) {
         const RecordIndex o = findVertex(part, polygon[static_cast<size_t>(k)].positionIndex);
         part.vertex(o).edge = h[k];
         part.halfEdge(h[k]).origin = o;
-        const RecordIndex t = findVertex(part, polygon[static_cast<size_t>((k + 1) % 3)].positionIndex);
+        const RecordIndex t =
+            findVertex(part, polygon[static_cast<size_t>((k + 1) % 3)].positionIndex);
         part.vertex(t).edge = part.halfEdge(h[k]).next;
         part.halfEdge(h[k]).target = t;
         if (twinSearch && part.halfEdge(h[k]).paired == 0) {
@@ -70,12 +72,14 @@ void valences(BodyPart& part) {
             e = twin == NONE_INDEX ? NONE_INDEX : part.halfEdge(twin).next;
             ++steps;
         } while (e != part.vertex(v).edge && e != NONE_INDEX && steps < limit);
-        if (e != part.vertex(v).edge) reportRingFault("valence", part.name, part.vertex(v).positionIndex);
+        if (e != part.vertex(v).edge)
+            reportRingFault("valence", part.name, part.vertex(v).positionIndex);
     }
 }
 
 bool linkable(const BodyPart& part, size_t f) {
-    return f < part.polygons.size() && part.polygons[f].size() >= 3 && 3 * f + 2 < part.halfEdges.size();
+    return f < part.polygons.size() && part.polygons[f].size() >= 3 &&
+           3 * f + 2 < part.halfEdges.size();
 }
 
 }  // namespace
@@ -123,11 +127,13 @@ void relink(Model& model) {
             if (linkable(part, f)) linkTriangle(part, f, false);
         }
         for (RecordIndex h : part.halfEdges) {
-            if (part.halfEdge(h).origin == NONE_INDEX || part.halfEdge(h).target == NONE_INDEX) continue;
+            if (part.halfEdge(h).origin == NONE_INDEX || part.halfEdge(h).target == NONE_INDEX)
+                continue;
             if (part.halfEdge(h).paired == 0) {
                 for (RecordIndex m : part.halfEdges) {
                     const HalfEdge& e = part.halfEdge(m);
-                    if (e.paired == 0 && e.origin != NONE_INDEX && e.target == part.halfEdge(h).origin &&
+                    if (e.paired == 0 && e.origin != NONE_INDEX &&
+                        e.target == part.halfEdge(h).origin &&
                         e.origin == part.halfEdge(h).target) {
                         pair(part, h, m);
                         break;
@@ -173,7 +179,8 @@ void normals(Model& model) {
                     }
                 }
                 const auto fn = [&](RecordIndex h) {
-                    return part.faceNormals[static_cast<size_t>(part.face(part.halfEdge(h).face).index)];
+                    return part
+                        .faceNormals[static_cast<size_t>(part.face(part.halfEdge(h).face).index)];
                 };
                 if (v != NONE_INDEX && part.vertex(v).boundary == 1) {
                     RecordIndex h = part.vertex(v).edge;

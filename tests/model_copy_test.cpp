@@ -69,12 +69,14 @@ TEST(ModelCopy, OneNormalPerPositionOrNone) {
     Model source = builtWithNormals();
     // computeNormals appended 12 entries (normalSlot -1) for 4 positions: only 4 travel.
     ASSERT_EQ(source.normals.size(), 12u);
-    EXPECT_EQ(Model(source).normals, std::vector<Vec3>(source.normals.begin(), source.normals.begin() + 4));
+    EXPECT_EQ(Model(source).normals,
+              std::vector<Vec3>(source.normals.begin(), source.normals.begin() + 4));
     source.normals.clear();
     EXPECT_TRUE(Model(source).normals.empty());
     // Fewer normals than positions: the missing ones become zero vectors.
     source.normals = {{0, 0, 1}};
-    EXPECT_EQ(Model(source).normals, (std::vector<Vec3>{{0, 0, 1}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}));
+    EXPECT_EQ(Model(source).normals,
+              (std::vector<Vec3>{{0, 0, 1}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}));
 }
 
 TEST(ModelCopy, AssignmentKeepsTheTargetsLevelPathAndTexCoords) {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 
@@ -15,9 +15,11 @@ namespace {
 // Two closed parts (a tetrahedron each) and a third without polygons, built.
 Model creature(float offset) {
     std::vector<Vec3> p = {{1, 1, 1}, {-1, -1, 1}, {-1, 1, -1}, {1, -1, -1}};
-    for (Vec3& v : p) v = v + Vec3{offset, 0, 0};
+    for (Vec3& v : p)
+        v = v + Vec3{offset, 0, 0};
     std::vector<Vec3> all = p;
-    for (const Vec3& v : p) all.push_back(v * 0.5f);
+    for (const Vec3& v : p)
+        all.push_back(v * 0.5f);
     Model m = fixtures::makeModel(all, {{"head", {{0, 1, 3}, {0, 2, 1}, {0, 3, 2}, {1, 2, 3}}},
                                         {"torso", {{4, 5, 7}, {4, 6, 5}, {4, 7, 6}, {5, 6, 7}}},
                                         {"tail", {}}});
@@ -28,7 +30,9 @@ Model creature(float offset) {
 // A fixed clock for the duration of a test.
 class FixedClock : public ::testing::Test {
 protected:
-    void SetUp() override { chance::setClock([] { return std::time_t{1700000000}; }); }
+    void SetUp() override {
+        chance::setClock([] { return std::time_t{1700000000}; });
+    }
     void TearDown() override { chance::setClock({}); }
 };
 
@@ -41,7 +45,8 @@ TEST_F(Mutation, ReseedingGivesEveryPartAndHalfEdgeTheSameOutcome) {
         Model m = creature(0);
         mutate(m, 1);
         const Vec3 s = m.parts[0].partScale;
-        for (const BodyPart& part : m.parts) EXPECT_EQ(part.partScale, s);  // the empty part too
+        for (const BodyPart& part : m.parts)
+            EXPECT_EQ(part.partScale, s);  // the empty part too
 
         // The parity that chose the step also chose the sharpness outcome.
         chance::seed(static_cast<unsigned>(t));
@@ -76,7 +81,8 @@ TEST_F(Mutation, SameSecondSameResultAndSlotSetsThePhase) {
     Model a = creature(0), b = creature(0);
     mutate(a, 2);
     mutate(b, 2);
-    for (size_t i = 0; i < a.parts.size(); ++i) EXPECT_EQ(a.parts[i].partScale, b.parts[i].partScale);
+    for (size_t i = 0; i < a.parts.size(); ++i)
+        EXPECT_EQ(a.parts[i].partScale, b.parts[i].partScale);
     for (size_t j = 0; j < a.parts[0].halfEdges.size(); ++j) {
         EXPECT_EQ(a.parts[0].halfEdge(a.parts[0].halfEdges[j]).sharpness,
                   b.parts[0].halfEdge(b.parts[0].halfEdges[j]).sharpness);
@@ -185,8 +191,10 @@ TEST_F(Crossover, RotationBlendsAsFourNumbers) {
 // Sets every half-edge and vertex sharpness of m to value.
 void setSharpness(Model& m, int value) {
     for (BodyPart& part : m.parts) {
-        for (RecordIndex h : part.halfEdges) part.halfEdge(h).sharpness = value;
-        for (RecordIndex v : part.vertices) part.vertex(v).sharpness = value + 10;
+        for (RecordIndex h : part.halfEdges)
+            part.halfEdge(h).sharpness = value;
+        for (RecordIndex v : part.vertices)
+            part.vertex(v).sharpness = value + 10;
     }
 }
 
@@ -199,7 +207,8 @@ TEST_F(Crossover, CoinsPickDonorsInOrderThenPhaseThenMutation) {
         chance::seed(seed);
         std::vector<int> expected;
         for (const BodyPart& part : a.parts) {
-            for (size_t j = 0; j < part.halfEdges.size(); ++j) expected.push_back(chance::draw() % 100 % 2 == 0 ? 1 : 2);
+            for (size_t j = 0; j < part.halfEdges.size(); ++j)
+                expected.push_back(chance::draw() % 100 % 2 == 0 ? 1 : 2);
         }
         const int phase = chance::draw() % 10;
         const int m = chance::draw() % 1000;
@@ -208,7 +217,8 @@ TEST_F(Crossover, CoinsPickDonorsInOrderThenPhaseThenMutation) {
         Model k = crossover(a, b, 0.5f, 1, false);
         std::vector<int> got;
         for (const BodyPart& part : k.parts) {
-            for (RecordIndex h : part.halfEdges) got.push_back(part.halfEdge(h).sharpness);
+            for (RecordIndex h : part.halfEdges)
+                got.push_back(part.halfEdge(h).sharpness);
         }
         EXPECT_EQ(got, expected);
         EXPECT_EQ(k.pulsePhase, static_cast<float>(phase * 0.01 + 1 + 0.001));

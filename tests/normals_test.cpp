@@ -37,7 +37,8 @@ TEST(Normals, VerticesAverageTheirTrianglesUnweighted) {
     EXPECT_NEAR(m.normals[0].z, expected.z, 1e-6f);
 
     // Two triangles folded along a shared edge: the fold gets both, the tips their own.
-    Model fold = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}}, {{"head", {{0, 1, 2}, {2, 1, 3}}}}, true);
+    Model fold = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 1}},
+                                     {{"head", {{0, 1, 2}, {2, 1, 3}}}}, true);
     built(fold);
     const Vec3 both = normalize(fold.parts[0].faceNormals[0] + fold.parts[0].faceNormals[1]);
     EXPECT_EQ(fold.normals.size(), 4u);  // written at position indices
@@ -52,7 +53,8 @@ TEST(Normals, SlotsWriteAtPositionIndexAndGrowAShortList) {
     built(m);
     EXPECT_EQ(m.normals, (std::vector<Vec3>{{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}));
 
-    Model f = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}, {0, 2, 1}}}});
+    Model f =
+        fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}, {0, 2, 1}}}});
     built(f);
     EXPECT_EQ(f.normals.size(), 6u);  // 3F appended entries, in polygon and corner order
 }
@@ -61,10 +63,12 @@ TEST(Normals, DegenerateTrianglesGiveZeroNotNaN) {
     Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, {{"head", {{0, 1, 2}}}}, true);
     built(m);
     EXPECT_EQ(m.parts[0].faceNormals[0], (Vec3{0, 0, 0}));
-    for (const Vec3& n : m.normals) EXPECT_EQ(n, (Vec3{0, 0, 0}));
+    for (const Vec3& n : m.normals)
+        EXPECT_EQ(n, (Vec3{0, 0, 0}));
 
     // Two opposite triangles on the same corners: their normals cancel.
-    Model c = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}, {0, 2, 1}}}}, true);
+    Model c = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
+                                  {{"head", {{0, 1, 2}, {0, 2, 1}}}}, true);
     built(c);
     for (const Vec3& n : c.normals) {
         EXPECT_FALSE(std::isnan(n.x) || std::isnan(n.y) || std::isnan(n.z));
@@ -89,7 +93,8 @@ TEST(Normals, IndexedVersionMatchesLiteralScans) {
         Model fast = fixtures::randomMesh(rng);
         for (BodyPart& part : fast.parts) {
             for (Polygon& p : part.polygons) {
-                for (Corner& c : p) c.normalSlot = (round % 3 == 0) ? -1 : c.positionIndex;
+                for (Corner& c : p)
+                    c.normalSlot = (round % 3 == 0) ? -1 : c.positionIndex;
             }
         }
         Model slow = fast;
@@ -106,7 +111,8 @@ TEST(Normals, IndexedVersionMatchesLiteralScans) {
         EXPECT_EQ(fastOut, "Calculating Normals..." + slowOut + "Done\n") << round;
         ASSERT_TRUE(fixtures::sameBits(fast.normals, slow.normals)) << round;
         for (size_t p = 0; p < fast.parts.size(); ++p) {
-            ASSERT_TRUE(fixtures::sameBits(fast.parts[p].faceNormals, slow.parts[p].faceNormals)) << round;
+            ASSERT_TRUE(fixtures::sameBits(fast.parts[p].faceNormals, slow.parts[p].faceNormals))
+                << round;
         }
     }
 }

@@ -37,17 +37,20 @@ std::string tempFile(const std::string& name, const std::string& contents) {
 
 std::vector<int32_t> positionIndices(const Polygon& p) {
     std::vector<int32_t> out;
-    for (const Corner& c : p) out.push_back(c.positionIndex);
+    for (const Corner& c : p)
+        out.push_back(c.positionIndex);
     return out;
 }
 std::vector<int32_t> normalSlots(const Polygon& p) {
     std::vector<int32_t> out;
-    for (const Corner& c : p) out.push_back(c.normalSlot);
+    for (const Corner& c : p)
+        out.push_back(c.normalSlot);
     return out;
 }
 std::vector<int> flagsA(const Polygon& p) {
     std::vector<int> out;
-    for (const Corner& c : p) out.push_back(c.flagA);
+    for (const Corner& c : p)
+        out.push_back(c.flagA);
     return out;
 }
 
@@ -93,7 +96,8 @@ TEST(ObjReader, GroupsAndTheDefaultPart) {
 }
 
 TEST(ObjReader, FaceNumbersCarryOverWithinALine) {
-    Read r = readText(kTriangle + "v 1 1 1\nv 2 2 2\nv 3 3 3\nf 1/4/1 2/5/1 3/6/1\nf 1/4/2 2 3\nf 1//9 2 3\n");
+    Read r = readText(kTriangle +
+                      "v 1 1 1\nv 2 2 2\nv 3 3 3\nf 1/4/1 2/5/1 3/6/1\nf 1/4/2 2 3\nf 1//9 2 3\n");
     ASSERT_TRUE(r.result.ok);
     const auto& polys = r.model.parts[0].polygons;
     EXPECT_EQ(normalSlots(polys[0]), (std::vector<int32_t>{3, 4, 5}));
@@ -146,7 +150,8 @@ TEST(ObjReader, LineEndsAndLongLines) {
     const std::string pad(3000, ' ');
     std::string big = "v" + pad + "1.25" + pad + "2" + pad + "3\n";
     big += "v 0 0 0\nv 1 1 1\ng " + std::string(2000, 'x') + "\nf";
-    for (int i = 0; i < 400; ++i) big += " 1 2 3";
+    for (int i = 0; i < 400; ++i)
+        big += " 1 2 3";
     big += "\n";
     c = readText(big);
     ASSERT_TRUE(c.result.ok);
@@ -195,7 +200,8 @@ TEST(ObjReader, EmptyFileHasNoCentreProblem) {
     const Read r = readText("");
     ASSERT_TRUE(r.result.ok);
     EXPECT_EQ(r.model.centre, (Vec3{0, 0, 0}));
-    EXPECT_EQ(r.output, "Parsed obj file mem.obj\nGroups:0\nFaces:0\nVertices:0\nNormals:0\nUVs: 0\n");
+    EXPECT_EQ(r.output,
+              "Parsed obj file mem.obj\nGroups:0\nFaces:0\nVertices:0\nNormals:0\nUVs: 0\n");
 }
 
 TEST(ObjReader, ReadsFilesAndReportsOpening) {
@@ -242,13 +248,15 @@ TEST(ObjReader, NumberConversionsMatchTheCLibrary) {
     std::mt19937 rng(7);
     const std::string alphabet = "0123456789+-.eExXpPaAfFiInNtTyY/\t\r\v ";
     std::uniform_int_distribution<size_t> len(1, 12), ch(0, alphabet.size() - 1);
-    std::vector<std::string> tokens = {"1e40", "-1e40", "1e-40", "1e-50", "0x1p-3", "-0x10", "+-1",
-                                       "nan", "-inf", "infinity", "  7", "+.5", ".", "-", "1e",
-                                       "2147483647", "-2147483648", "007/08/09", "1/ 2/\t3"};
+    std::vector<std::string> tokens = {
+        "1e40", "-1e40",      "1e-40",       "1e-50",     "0x1p-3",  "-0x10", "+-1",
+        "nan",  "-inf",       "infinity",    "  7",       "+.5",     ".",     "-",
+        "1e",   "2147483647", "-2147483648", "007/08/09", "1/ 2/\t3"};
     for (int i = 0; i < 20000; ++i) {
         std::string t;
         const size_t n = len(rng);
-        for (size_t k = 0; k < n; ++k) t += alphabet[ch(rng)];
+        for (size_t k = 0; k < n; ++k)
+            t += alphabet[ch(rng)];
         tokens.push_back(t);
     }
     for (const std::string& t : tokens) {

@@ -9,7 +9,6 @@
 
 namespace {
 
-
 // A centre above the plane z = 0 closed all round by n triangles, its ring on the unit circle.
 Model closedFan(int n, float centreHeight) {
     std::vector<Vec3> p = {{0, 0, centreHeight}};

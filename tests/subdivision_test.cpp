@@ -18,7 +18,6 @@
 
 namespace {
 
-
 const std::string kStart = "Starting Subdivision...";
 const std::string kBoundary = "BOUNDARY\n\n\n";
 

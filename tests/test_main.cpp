@@ -7,8 +7,8 @@
 namespace {
 
 void failOnRingFault(const char* operation, const std::string& partName, int32_t positionIndex) {
-    ADD_FAILURE() << "unexpected open ring (" << operation << ") at position index " << positionIndex
-                  << " of part " << partName;
+    ADD_FAILURE() << "unexpected open ring (" << operation << ") at position index "
+                  << positionIndex << " of part " << partName;
 }
 
 }  // namespace

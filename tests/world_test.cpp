@@ -17,7 +17,8 @@ constexpr std::time_t kClock = 1765000000;
 
 std::vector<StartCreature> shippedStart() {
     std::vector<StartCreature> start = startCreatures();
-    for (StartCreature& s : start) s.path = std::string(CREATURES_SOURCE_DIR) + "/" + s.path.substr(2);
+    for (StartCreature& s : start)
+        s.path = std::string(CREATURES_SOURCE_DIR) + "/" + s.path.substr(2);
     return start;
 }
 
@@ -36,8 +37,9 @@ std::string readerReport(const std::string& path) {
         }
     }
     std::ostringstream out;
-    out << "Opening " << path << "\n" << names << "Parsed obj file " << path << "\nGroups:" << g
-        << "\nFaces:" << f << "\nVertices:" << v << "\nNormals:" << vn << "\nUVs: 0\n";
+    out << "Opening " << path << "\n"
+        << names << "Parsed obj file " << path << "\nGroups:" << g << "\nFaces:" << f
+        << "\nVertices:" << v << "\nNormals:" << vn << "\nUVs: 0\n";
     return out.str();
 }
 
@@ -81,7 +83,8 @@ protected:
 
 size_t polygonCount(const Model& m) {
     size_t n = 0;
-    for (const BodyPart& p : m.parts) n += p.polygons.size();
+    for (const BodyPart& p : m.parts)
+        n += p.polygons.size();
     return n;
 }
 
@@ -250,7 +253,8 @@ struct ChangeWatch {
     void arm(const World& w) {
         world = &w;
         seen.clear();
-        for (const Model& c : w.creatures) seen.push_back(c.parts[0].arena.get());
+        for (const Model& c : w.creatures)
+            seen.push_back(c.parts[0].arena.get());
     }
     void look() {
         for (size_t i = 0; i < world->creatures.size() && i < seen.size(); ++i) {
@@ -318,7 +322,9 @@ TEST_F(Breeding, GenomesOfDifferentTopologyAreRefused) {
     ::testing::internal::CaptureStdout();
     w.breed(1, other, RANDOM_WEIGHT, MakeChildren);
     const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "Error! Cannot breed creature 1: the two meshes differ (different numbers of vertices)\n");
+    EXPECT_EQ(
+        out,
+        "Error! Cannot breed creature 1: the two meshes differ (different numbers of vertices)\n");
     EXPECT_EQ(w.genomes.size(), 3u);
     EXPECT_EQ(w.genomes[1].positions, before);
     EXPECT_FALSE(w.genomes[1].firstChild);
@@ -339,22 +345,27 @@ bool allFinite(const std::vector<Vec3>& v) {
 
 std::string invariantBroken(const World& w) {
     if (w.genomes.size() != w.creatures.size()) return "genomes and creatures differ in length";
-    if (static_cast<size_t>(w.nextCreatureId) != w.genomes.size()) return "nextCreatureId is not the count";
+    if (static_cast<size_t>(w.nextCreatureId) != w.genomes.size())
+        return "nextCreatureId is not the count";
     size_t parents = 0;
     for (size_t i = 0; i < w.genomes.size(); ++i) {
         const Model& g = w.genomes[i];
-        if (g.id != static_cast<int>(i) || w.creatures[i].id != static_cast<int>(i)) return "id is not the index";
+        if (g.id != static_cast<int>(i) || w.creatures[i].id != static_cast<int>(i))
+            return "id is not the index";
         if (g.firstChild != g.secondChild) return "a creature with one child";
         if (g.firstChild) {
             ++parents;
             for (int c : {g.firstChildId, g.secondChildId}) {
-                if (c <= static_cast<int>(i) || static_cast<size_t>(c) >= w.genomes.size()) return "bad child id";
+                if (c <= static_cast<int>(i) || static_cast<size_t>(c) >= w.genomes.size())
+                    return "bad child id";
             }
         }
-        if (!allFinite(g.positions) || !allFinite(w.creatures[i].positions) || !allFinite(w.creatures[i].normals)) {
+        if (!allFinite(g.positions) || !allFinite(w.creatures[i].positions) ||
+            !allFinite(w.creatures[i].normals)) {
             return "non-finite position or normal in creature " + std::to_string(i);
         }
-        if (w.creatures[i].normals.size() != w.creatures[i].positions.size()) return "display normals missing";
+        if (w.creatures[i].normals.size() != w.creatures[i].positions.size())
+            return "display normals missing";
     }
     if (w.familyLinks.size() != 2 * parents) return "not two links per parent";
     return {};
@@ -376,7 +387,8 @@ TEST_F(Breeding, SoakKeepsTheInvariants) {
         const int a = pick(rng);
         if (rng() % 3 == 0) {
             const Model& g = w.genomes[static_cast<size_t>(a)];
-            w.selfBreed(a, g.firstChild ? g.firstChildId : NONE_INDEX, g.secondChild ? g.secondChildId : NONE_INDEX);
+            w.selfBreed(a, g.firstChild ? g.firstChildId : NONE_INDEX,
+                        g.secondChild ? g.secondChildId : NONE_INDEX);
         } else {
             int b = pick(rng);
             if (b == a) b = (a + 1) % static_cast<int>(w.genomes.size());

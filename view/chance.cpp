@@ -33,7 +33,8 @@ public:
         state_.words = r;
         state_.front = kSeparation;
         state_.rear = 0;
-        for (int i = 0; i < 10 * kDegree; ++i) next();
+        for (int i = 0; i < 10 * kDegree; ++i)
+            next();
         cached_ = state_;
         cachedSeed_ = s;
         cacheValid_ = true;
@@ -77,17 +78,25 @@ std::function<std::time_t()>& clockOverride() {
 
 }  // namespace
 
-void seed(unsigned int s) { generator().seed(s); }
+void seed(unsigned int s) {
+    generator().seed(s);
+}
 
-int draw() { return generator().next(); }
+int draw() {
+    return generator().next();
+}
 
 std::time_t nowSeconds() {
     const auto& clock = clockOverride();
     return clock ? clock() : std::time(nullptr);
 }
 
-void reseedFromClock() { seed(static_cast<unsigned int>(nowSeconds())); }
+void reseedFromClock() {
+    seed(static_cast<unsigned int>(nowSeconds()));
+}
 
-void setClock(std::function<std::time_t()> clock) { clockOverride() = std::move(clock); }
+void setClock(std::function<std::time_t()> clock) {
+    clockOverride() = std::move(clock);
+}
 
 }  // namespace chance

@@ -2,9 +2,13 @@
 
 #include <cmath>
 
-float length(const Vec3& a) { return std::sqrt(dot(a, a)); }
+float length(const Vec3& a) {
+    return std::sqrt(dot(a, a));
+}
 
-Vec3 normalize(const Vec3& a) { return a * (1.0f / length(a)); }
+Vec3 normalize(const Vec3& a) {
+    return a * (1.0f / length(a));
+}
 
 Vec3 normalizedOrZero(const Vec3& a) {
     const float len = length(a);
@@ -47,11 +51,13 @@ Mat3 mat3Multiply(const Mat3& a, const Mat3& b) {
 void setRotationKeepScale(Mat4& t, const Mat3& r) {
     float sum = 0.0f;
     for (int col = 0; col < 3; ++col) {
-        for (int row = 0; row < 3; ++row) sum += t(row, col) * t(row, col);
+        for (int row = 0; row < 3; ++row)
+            sum += t(row, col) * t(row, col);
     }
     const float s = std::sqrt(sum / 3.0f);
     for (int col = 0; col < 3; ++col) {
-        for (int row = 0; row < 3; ++row) t(row, col) = r(row, col) * s;
+        for (int row = 0; row < 3; ++row)
+            t(row, col) = r(row, col) * s;
     }
 }
 

@@ -55,16 +55,26 @@ struct Mat4 {
     friend bool operator==(const Mat4&, const Mat4&) = default;
 };
 
-inline Vec3 operator+(const Vec3& a, const Vec3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vec3 operator-(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vec3 operator*(const Vec3& a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-inline Vec3 operator*(float s, const Vec3& a) { return {s * a.x, s * a.y, s * a.z}; }
+inline Vec3 operator+(const Vec3& a, const Vec3& b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vec3 operator-(const Vec3& a, const Vec3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vec3 operator*(const Vec3& a, float s) {
+    return {a.x * s, a.y * s, a.z * s};
+}
+inline Vec3 operator*(float s, const Vec3& a) {
+    return {s * a.x, s * a.y, s * a.z};
+}
 inline Vec3& operator+=(Vec3& a, const Vec3& b) {
     a = a + b;
     return a;
 }
 
-inline float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline float dot(const Vec3& a, const Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline Vec3 cross(const Vec3& a, const Vec3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
@@ -78,7 +88,9 @@ Vec3 normalizedOrZero(const Vec3& a);
 inline Vec4 operator+(const Vec4& a, const Vec4& b) {
     return {a.x + b.x, a.y + b.y, a.z + b.z, a.w + b.w};
 }
-inline Vec4 operator*(const Vec4& a, float s) { return {a.x * s, a.y * s, a.z * s, a.w * s}; }
+inline Vec4 operator*(const Vec4& a, float s) {
+    return {a.x * s, a.y * s, a.z * s, a.w * s};
+}
 
 // Rotation matrix of q scaled by 2 / |q|^2, so any non-zero length gives a pure rotation and the
 // zero quaternion gives the identity.

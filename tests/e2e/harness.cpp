@@ -108,9 +108,10 @@ Image halfSize(const Image& image) {
                     b += p.b;
                 }
             }
-            half.set(x, y,
-                     {static_cast<std::uint8_t>((r + 2) / 4), static_cast<std::uint8_t>((g + 2) / 4),
-                      static_cast<std::uint8_t>((b + 2) / 4)});
+            half.set(
+                x, y,
+                {static_cast<std::uint8_t>((r + 2) / 4), static_cast<std::uint8_t>((g + 2) / 4),
+                 static_cast<std::uint8_t>((b + 2) / 4)});
         }
     }
     return half;

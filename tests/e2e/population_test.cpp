@@ -34,7 +34,9 @@ std::string file(const std::string& name) {
     return std::string(CREATURES_SOURCE_DIR) + "/model_data/" + name;
 }
 
-Point3 plus(Point3 a, Point3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Point3 plus(Point3 a, Point3 b) {
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
 
 class PopulationTest : public ::testing::Test {
 protected:
@@ -176,11 +178,12 @@ TEST_F(PopulationTest, FirstPickTintsTheCreatureRed) {
     const Silhouette before = silhouette(x.grab(window), CENTRE_CREATURE);
     const size_t console = viewer->transcript().size();
     clickAt(creaturePoint(startPosition(1), 1));
-    const Image picked =
-        waitFor([&](const Image& i) {
+    const Image picked = waitFor(
+        [&](const Image& i) {
             const Silhouette s = silhouette(i, CENTRE_CREATURE);
             return s.meanRed - s.meanBlue > before.meanRed - before.meanBlue + 80;
-        }, 10s);
+        },
+        10s);
     picked.savePng(shotPath("first-pick.png"));
     const Silhouette tinted = silhouette(picked, CENTRE_CREATURE);
     EXPECT_GT(tinted.meanRed - tinted.meanBlue, before.meanRed - before.meanBlue + 80)
@@ -198,12 +201,13 @@ TEST_F(PopulationTest, MiddleDragTurnsThePopulationAndDraggingBackRestoresIt) {
     const std::vector<Image> before = frames(2);
     const double noise = silhouetteDifference(before[0], before[1], LOWER_HALF);
     x.pressButton(MIDDLE);
-    for (int step = 1; step <= 10; ++step) moveTo({512 + 15 * step, 384});
+    for (int step = 1; step <= 10; ++step)
+        moveTo({512 + 15 * step, 384});
     const Image turned = waitFor(
-        [&](const Image& i) { return silhouetteDifference(before[0], i, LOWER_HALF) > 0.02; },
-        10s);
+        [&](const Image& i) { return silhouetteDifference(before[0], i, LOWER_HALF) > 0.02; }, 10s);
     turned.savePng(shotPath("turned.png"));
-    for (int step = 9; step >= 0; --step) moveTo({512 + 15 * step, 384});
+    for (int step = 9; step >= 0; --step)
+        moveTo({512 + 15 * step, 384});
     const Image restored = waitFor(
         [&](const Image& i) {
             return silhouetteDifference(before[0], i, LOWER_HALF) < 2 * noise + 0.003;
@@ -230,7 +234,7 @@ TEST_F(PopulationTest, KeysPanAndZoomTheView) {
     };
     // 2 units at depth 20 are about 93 pixels, at depth 25 about 74. Coming nearer enlarges the
     // scene about the middle of the window, so the creatures below it spread downwards.
-    const Step steps[] = {{"l", 84, 0, 1}, {"j", 0, 0, 1}, {"i", 0, -84, 1},
+    const Step steps[] = {{"l", 84, 0, 1}, {"j", 0, 0, 1},     {"i", 0, -84, 1},
                           {"k", 0, 0, 1},  {"u", 0, 20, 1.25}, {"o", 0, 0, 1}};
     for (const Step& step : steps) {
         SCOPED_TRACE(step.key);
@@ -247,8 +251,8 @@ TEST_F(PopulationTest, KeysPanAndZoomTheView) {
         const Silhouette s = silhouette(shot, all);
         EXPECT_NEAR(s.centreX - start.centreX, step.dx, 14);
         EXPECT_NEAR(s.centreY - start.centreY, step.dy, 14);
-        EXPECT_NEAR(static_cast<double>(s.pixels) / static_cast<double>(start.pixels),
-                    step.growth, 0.08);
+        EXPECT_NEAR(static_cast<double>(s.pixels) / static_cast<double>(start.pixels), step.growth,
+                    0.08);
     }
 }
 
@@ -286,14 +290,14 @@ TEST_F(PopulationTest, CentreCreaturePickedTwiceSelfBreedsIntoIdsThreeAndFour) {
         const WindowPoint c = creaturePoint(fanChild(parent, angle), 1);
         const Rect around{c.x - 25, c.y - 25, 50, 50};
         EXPECT_LT(silhouette(before, around).pixels, 200) << angle;
-        EXPECT_GT(silhouette(after, around).pixels, 600) << angle << ", see "
-                                                         << shotPath("self-bred.png");
+        EXPECT_GT(silhouette(after, around).pixels, 600)
+            << angle << ", see " << shotPath("self-bred.png");
     }
     EXPECT_EQ(linkGreyPixels(before, LOWER_HALF), 0);
     EXPECT_GT(linkGreyPixels(after, {0, 0, 1024, 768}), 10);
-    EXPECT_LT(std::abs(silhouette(after, LEFT_CREATURE).maxY -
-                       silhouette(before, LEFT_CREATURE).maxY),
-              3);
+    EXPECT_LT(
+        std::abs(silhouette(after, LEFT_CREATURE).maxY - silhouette(before, LEFT_CREATURE).maxY),
+        3);
 }
 
 TEST_F(PopulationTest, TwoCreaturesBreedAboveTheFirstAndBreedingAParentAgainChangesItInPlace) {
@@ -337,9 +341,9 @@ TEST_F(PopulationTest, TwoCreaturesBreedAboveTheFirstAndBreedingAParentAgainChan
     std::this_thread::sleep_for(300ms);
     const Image rebred = x.grab(window);
     rebred.savePng(shotPath("bred-again.png"));
-    EXPECT_LT(std::abs(silhouette(rebred, LEFT_CREATURE).maxY -
-                       silhouette(after, LEFT_CREATURE).maxY),
-              3);
+    EXPECT_LT(
+        std::abs(silhouette(rebred, LEFT_CREATURE).maxY - silhouette(after, LEFT_CREATURE).maxY),
+        3);
     // Nothing new above the children.
     for (double angle : {60.0, 120.0}) {
         for (double grandchild : {45.0, 135.0}) {

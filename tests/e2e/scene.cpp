@@ -56,7 +56,9 @@ Point3 objCentre(const std::string& path) {
     return {sum.x / count, sum.y / count, sum.z / count};
 }
 
-Point3 startPosition(int index) { return START_POSITIONS[index]; }
+Point3 startPosition(int index) {
+    return START_POSITIONS[index];
+}
 
 Point3 fanChild(Point3 parent, double degrees) {
     return {parent.x + 4.0 * std::cos(degrees * FAN_RADIANS),
@@ -75,7 +77,8 @@ std::string expectedLoadTranscript(const std::string& repositoryRoot, std::strin
         while (std::getline(in, line)) {
             std::istringstream words(line);
             std::vector<std::string> tokens;
-            for (std::string w; words >> w;) tokens.push_back(w);
+            for (std::string w; words >> w;)
+                tokens.push_back(w);
             if (tokens.empty() || tokens[0] == "#" || tokens[0] == "vt") continue;
             if (tokens[0] == "v") {
                 ++vertices;

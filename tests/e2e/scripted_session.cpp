@@ -58,9 +58,8 @@ public:
 
     // Clicks creature standing at position; waits until the console has printed expected.
     void pick(Point3 position, const char* expected = nullptr) {
-        const WindowPoint p = project({position.x + centre_.x, position.y + centre_.y,
-                                       position.z + centre_.z},
-                                      view_);
+        const WindowPoint p = project(
+            {position.x + centre_.x, position.y + centre_.y, position.z + centre_.z}, view_);
         const size_t before = viewer_.transcript().size();
         x_.click(window_, p.x, p.y, 1);
         if (expected != nullptr &&
@@ -145,7 +144,8 @@ int main(int argc, char** argv) {
     // A middle drag turns the whole tree.
     x.movePointer(window, 512, 384);
     x.pressButton(2);
-    for (int step = 1; step <= 12; ++step) x.movePointer(window, 512 + 14 * step, 384 - 4 * step);
+    for (int step = 1; step <= 12; ++step)
+        x.movePointer(window, 512 + 14 * step, 384 - 4 * step);
     s.shot("07-turned");
     x.releaseButton(2);
 

@@ -16,7 +16,9 @@ namespace {
 
 bool ringFault = false;
 
-void noteRingFault(const char*, const std::string&, int32_t) { ringFault = true; }
+void noteRingFault(const char*, const std::string&, int32_t) {
+    ringFault = true;
+}
 
 }  // namespace
 
@@ -25,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)once;
     ringFault = false;
     Model model;
-    const ObjReadResult result =
-        readObjText(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.obj", Vec3{}, model);
+    const ObjReadResult result = readObjText(
+        std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.obj", Vec3{}, model);
     if (!result.ok) return 0;
     model.buildHalfEdges();
     if (ringFault) return 0;

@@ -316,7 +316,8 @@ TEST_F(InputControllerTest, DisplayPassDrawsThePopulationOnlyOnceTheTitleIsGone)
     EXPECT_EQ(at(title, 20, 20), CLEAR_RGB);
     long creaturePixels = 0;
     for (int y = 450; y < 700; ++y) {
-        for (int x = 400; x < 624; ++x) creaturePixels += at(population, x, y) == CLEAR_RGB ? 0 : 1;
+        for (int x = 400; x < 624; ++x)
+            creaturePixels += at(population, x, y) == CLEAR_RGB ? 0 : 1;
     }
     EXPECT_GT(creaturePixels, 5000);
     EXPECT_EQ(at(population, 20, 20), CLEAR_RGB);

@@ -87,7 +87,11 @@ protected:
             }
             for (int k = 0; k < count; ++k) {
                 const GLfloat* v = &buffer[static_cast<size_t>(i)];
-                p.vertices.push_back({{v[0] / 512.0f - 1.0f, v[1] / 512.0f - 1.0f, v[2] * 2.0f - 1.0f}, v[3], v[4], v[5]});
+                p.vertices.push_back(
+                    {{v[0] / 512.0f - 1.0f, v[1] / 512.0f - 1.0f, v[2] * 2.0f - 1.0f},
+                     v[3],
+                     v[4],
+                     v[5]});
                 i += 7;  // x, y, z, r, g, b, a
             }
             out.push_back(std::move(p));
@@ -105,14 +109,17 @@ Matrix multiply(const Matrix& a, const Matrix& b) {
     for (int row = 0; row < 4; ++row) {
         for (int col = 0; col < 4; ++col) {
             double sum = 0;
-            for (int k = 0; k < 4; ++k) sum += a[4 * k + row] * b[4 * col + k];
+            for (int k = 0; k < 4; ++k)
+                sum += a[4 * k + row] * b[4 * col + k];
             r[4 * col + row] = sum;
         }
     }
     return r;
 }
 
-Matrix identity() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+Matrix identity() {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
 
 Matrix translation(Vec3 t) {
     Matrix m = identity();
@@ -132,21 +139,34 @@ Matrix scaling(Vec3 s) {
 
 // glRotate's matrix: angle in degrees about the unit axis; a zero axis leaves the identity.
 Matrix rotation(float degrees, Vec3 axis) {
-    const double len = std::sqrt(double{axis.x} * axis.x + double{axis.y} * axis.y +
-                                 double{axis.z} * axis.z);
+    const double len =
+        std::sqrt(double{axis.x} * axis.x + double{axis.y} * axis.y + double{axis.z} * axis.z);
     if (len == 0.0) return identity();
     const double x = axis.x / len, y = axis.y / len, z = axis.z / len;
     const double a = degrees * 3.14159265358979323846 / 180.0;
     const double c = std::cos(a), s = std::sin(a), t = 1.0 - c;
-    return {t * x * x + c,     t * x * y + s * z, t * x * z - s * y, 0,
-            t * x * y - s * z, t * y * y + c,     t * y * z + s * x, 0,
-            t * x * z + s * y, t * y * z - s * x, t * z * z + c,     0,
-            0,                 0,                 0,                 1};
+    return {t * x * x + c,
+            t * x * y + s * z,
+            t * x * z - s * y,
+            0,
+            t * x * y - s * z,
+            t * y * y + c,
+            t * y * z + s * x,
+            0,
+            t * x * z + s * y,
+            t * y * z - s * x,
+            t * z * z + c,
+            0,
+            0,
+            0,
+            0,
+            1};
 }
 
 Matrix fromMat4(const Mat4& m) {
     Matrix r{};
-    for (size_t i = 0; i < 16; ++i) r[i] = m.m[i];
+    for (size_t i = 0; i < 16; ++i)
+        r[i] = m.m[i];
     return r;
 }
 
@@ -174,14 +194,16 @@ Matrix partMatrix(const Model& m, const BodyPart& part, const DrawContext& c, fl
 std::vector<int> draws(unsigned seed, size_t count) {
     chance::seed(seed);
     std::vector<int> r;
-    for (size_t i = 0; i < count; ++i) r.push_back(chance::draw() % 100);
+    for (size_t i = 0; i < count; ++i)
+        r.push_back(chance::draw() % 100);
     return r;
 }
 
 // The generator value after `count` draws from seed.
 int drawAfter(unsigned seed, size_t count) {
     chance::seed(seed);
-    for (size_t i = 0; i < count; ++i) (void)chance::draw();
+    for (size_t i = 0; i < count; ++i)
+        (void)chance::draw();
     return chance::draw();
 }
 
@@ -233,11 +255,12 @@ DrawContext turnedContext() {
 }
 
 // The whole expected stream of one model: per polygon a coloured triangle list, then a dark one.
-void expectModelDrawn(const std::vector<Primitive>& fed, size_t& at, const Model& m,
-                      Vec3 offsets, const DrawContext& c, float outerScale,
-                      const std::vector<int>& r, size_t& drawn) {
+void expectModelDrawn(const std::vector<Primitive>& fed, size_t& at, const Model& m, Vec3 offsets,
+                      const DrawContext& c, float outerScale, const std::vector<int>& r,
+                      size_t& drawn) {
     // L' as the drawing defines it: the view offsets turned back by the trackball, unit length.
-    const Vec4 l4 = transposeTransform(c.transform, {c.viewOffsetX, c.viewOffsetY, c.viewOffsetZ, 1.0f});
+    const Vec4 l4 =
+        transposeTransform(c.transform, {c.viewOffsetX, c.viewOffsetY, c.viewOffsetZ, 1.0f});
     const Vec3 l{l4.x, l4.y, l4.z};
     const Vec3 view = l * (1.0f / std::sqrt(l.x * l.x + l.y * l.y + l.z * l.z));
     for (const BodyPart& part : m.parts) {
@@ -278,18 +301,21 @@ TEST_F(FeedbackTest, ColouredAndDarkPassOfEveryPolygonWithItsShadeAndPush) {
     const std::vector<int> r = draws(99, 9);
 
     chance::seed(99);
-    const std::vector<Primitive> fed = capture([&] { draw(m, offsets.x, offsets.y, offsets.z, c); });
+    const std::vector<Primitive> fed =
+        capture([&] { draw(m, offsets.x, offsets.y, offsets.z, c); });
     // Exactly one generator draw per corner (9 corners).
     const int next = chance::draw();
     EXPECT_EQ(next, drawAfter(99, 9));
 
     ASSERT_EQ(fed.size(), 6u);
-    for (const Primitive& p : fed) EXPECT_EQ(p.kind, static_cast<GLenum>(GL_POLYGON_TOKEN));
+    for (const Primitive& p : fed)
+        EXPECT_EQ(p.kind, static_cast<GLenum>(GL_POLYGON_TOKEN));
     size_t at = 0, drawn = 0;
     expectModelDrawn(fed, at, m, offsets, c, 1.0f, r, drawn);
     bool outOfRange = false;
     for (const Primitive& p : fed)
-        for (const FedVertex& v : p.vertices) outOfRange = outOfRange || v.r > 1.0f || v.b > 1.0f;
+        for (const FedVertex& v : p.vertices)
+            outOfRange = outOfRange || v.r > 1.0f || v.b > 1.0f;
     EXPECT_TRUE(outOfRange) << "the test is meant to send colours above 1";
 }
 
@@ -374,9 +400,9 @@ TEST_F(FeedbackTest, ModelWithoutNormalsGetsShadePointTwoAndNoPush) {
 TEST_F(FeedbackTest, EveryCornerOfAPolygonIsSent) {
     // Six corners in one GL_TRIANGLES block come back as two triangles; four corners make one
     // triangle and a vertex OpenGL drops, but all four are sent (four generator draws).
-    Model m = fixtures::makeModel({{0, 0, 0}, {0.5f, 0, 0}, {0.5f, 0.5f, 0}, {0, 0.5f, 0},
-                                   {-0.5f, 0.5f, 0}, {-0.5f, 0, 0}},
-                                  {{"head", {{0, 1, 2, 3, 4, 5}, {0, 2, 3, 4}}}});
+    Model m = fixtures::makeModel(
+        {{0, 0, 0}, {0.5f, 0, 0}, {0.5f, 0.5f, 0}, {0, 0.5f, 0}, {-0.5f, 0.5f, 0}, {-0.5f, 0, 0}},
+        {{"head", {{0, 1, 2, 3, 4, 5}, {0, 2, 3, 4}}}});
     m.normals.assign(6, Vec3{0, 0, 1});
     chance::seed(11);
     const std::vector<Primitive> fed = capture([&] { draw(m, 0, 0, 0, DrawContext{}); });
@@ -394,7 +420,8 @@ TEST_F(FeedbackTest, CornersOutsideThePositionsAreNotSent) {
     m.normals.assign(3, Vec3{0, 0, 1});
     const std::vector<Primitive> fed = capture([&] { draw(m, 0, 0, 0, DrawContext{}); });
     ASSERT_EQ(fed.size(), 4u);
-    for (const Primitive& p : fed) EXPECT_EQ(p.vertices.size(), 3u);
+    for (const Primitive& p : fed)
+        EXPECT_EQ(p.vertices.size(), 3u);
 }
 
 // ---- The same drawing as calls per vertex ---------------------------------------------------
@@ -517,16 +544,19 @@ protected:
 // outside the positions, a two-corner polygon, and a position without a normal (the last one),
 // so that the current normal, the dropped corners and the skipped corners all matter.
 Model awkwardModel() {
-    Model m = fixtures::makeModel(
-        {{0.10f, 0.20f, 0.05f}, {0.25f, -0.15f, 0.10f}, {-0.20f, 0.05f, -0.10f},
-         {0.05f, 0.30f, 0.20f}, {-0.30f, -0.25f, 0.15f}, {0.35f, 0.10f, -0.20f},
-         {-0.05f, -0.35f, 0.05f}, {0.20f, 0.25f, -0.30f}},
-        {{"head", {{0, 1, 2}, {0, 2, 3, 4}, {2, 1, 3}, {7, 4, 5}}},
-         {"torso", {{0, 1, 2, 3, 4, 5}, {5, 6, 7, 0, 1}, {3, 4, 5}}},
-         {"tail", {{1, 9, 2, 3}, {4, 5}, {6, 7, 0}, {-1, 2, 3, 4, 7}}}});
-    m.normals = {{0.0f, 0.0f, 1.0f},  {0.6f, 0.0f, 0.8f},   {0.0f, -1.0f, 0.0f},
-                 {0.3f, 0.4f, 0.2f},  {-0.5f, 0.5f, 0.7f},  {0.9f, -0.1f, 0.4f},
-                 {-0.2f, -0.9f, 0.3f}};
+    Model m = fixtures::makeModel({{0.10f, 0.20f, 0.05f},
+                                   {0.25f, -0.15f, 0.10f},
+                                   {-0.20f, 0.05f, -0.10f},
+                                   {0.05f, 0.30f, 0.20f},
+                                   {-0.30f, -0.25f, 0.15f},
+                                   {0.35f, 0.10f, -0.20f},
+                                   {-0.05f, -0.35f, 0.05f},
+                                   {0.20f, 0.25f, -0.30f}},
+                                  {{"head", {{0, 1, 2}, {0, 2, 3, 4}, {2, 1, 3}, {7, 4, 5}}},
+                                   {"torso", {{0, 1, 2, 3, 4, 5}, {5, 6, 7, 0, 1}, {3, 4, 5}}},
+                                   {"tail", {{1, 9, 2, 3}, {4, 5}, {6, 7, 0}, {-1, 2, 3, 4, 7}}}});
+    m.normals = {{0.0f, 0.0f, 1.0f},  {0.6f, 0.0f, 0.8f},  {0.0f, -1.0f, 0.0f}, {0.3f, 0.4f, 0.2f},
+                 {-0.5f, 0.5f, 0.7f}, {0.9f, -0.1f, 0.4f}, {-0.2f, -0.9f, 0.3f}};
     m.position = {0.1f, -0.05f, 0.02f};
     m.rotationAngle = 135.0f;
     m.rotationAxis = {0.0f, 1.0f, 0.0f};
@@ -651,8 +681,7 @@ TEST_F(FeedbackTest, PopulationHoverAndTintGoToTheirOwnCreatures) {
     ASSERT_EQ(fed.size(), 14u);
     size_t at = 2, drawn = 0;
     expectModelDrawn(fed, at, world.creatures[0], {0, 0, 0}, view.model, 1.04f, r, drawn);
-    expectModelDrawn(fed, at, world.creatures[1], {0.6f, -0.2f, -0.2f}, view.model, 1.0f, r,
-                     drawn);
+    expectModelDrawn(fed, at, world.creatures[1], {0.6f, -0.2f, -0.2f}, view.model, 1.0f, r, drawn);
 }
 
 TEST_F(FeedbackTest, EmptyPopulationDrawsNothingAndKeepsTheStack) {
