@@ -37,7 +37,7 @@ Model torus(int u, int v) {
         }
     }
     BodyPart part("torso");
-    part.polygons.reserve(static_cast<size_t>(2 * u * v));
+    part.polygons.reserve(2 * static_cast<size_t>(u) * static_cast<size_t>(v));
     const auto at = [u, v](int i, int j) { return static_cast<int32_t>(((i % u) * v) + (j % v)); };
     for (int i = 0; i < u; ++i) {
         for (int j = 0; j < v; ++j) {

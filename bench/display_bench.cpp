@@ -237,8 +237,8 @@ World& population(size_t count) {
 
 // The view the program has for a population of this size: one step back per breeding.
 void applyView(const World& world) {
-    InputController::instance().viewOffsetZ =
-        -20.0f - static_cast<float>((world.creatures.size() - 3) / 2);
+    const size_t breedings = (world.creatures.size() - 3) / 2;
+    InputController::instance().viewOffsetZ = -20.0f - static_cast<float>(breedings);
     Camera::instance().reshape(1024, 768);
 }
 

@@ -284,7 +284,7 @@ TEST_F(BadStartFileDeathTest, ARingThatDoesNotCloseEndsTheProgram) {
 
 TEST_F(BadStartFile, LineEndsAndLongLinesReadAsTheShippedFiles) {
     const std::string expected = shippedConsole();
-    edit("bird1.obj", [](std::string text) {
+    edit("bird1.obj", [](const std::string& text) {
         std::string crlf;
         for (const char c : text)
             crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -295,7 +295,7 @@ TEST_F(BadStartFile, LineEndsAndLongLinesReadAsTheShippedFiles) {
         return text;
     });
     // A 20 MB comment line, and a position line padded with a thousand spaces between numbers.
-    edit("rabbit.obj", [](std::string text) {
+    edit("rabbit.obj", [](const std::string& text) {
         const size_t at = text.find("\nv ") + 1;
         const size_t end = text.find('\n', at);
         std::string padded = "v";
@@ -367,7 +367,7 @@ TEST_F(BadStartFile, StartFilesOfDifferentTopologyRunButDoNotBreedAcross) {
     expectRefused(w, 2, 1, "different numbers of body parts");
     expectRefused(w, 1, 2, "different numbers of body parts");
     // The same parts, but different triangles.
-    edit("rabbit.obj", [](std::string text) {
+    edit("rabbit.obj", [](const std::string& text) {
         const size_t at = text.find("\nf ") + 1;
         const size_t end = text.find('\n', at);
         std::istringstream corners(text.substr(at + 2, end - at - 2));

@@ -48,10 +48,11 @@ bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0);
 }
 
-Model makeModel(std::vector<Vec3> positions, std::vector<PartLayout> parts, bool normalSlots) {
+Model makeModel(std::vector<Vec3> positions, const std::vector<PartLayout>& parts,
+                bool normalSlots) {
     Model m;
     m.positions = std::move(positions);
-    for (PartLayout& layout : parts) {
+    for (const PartLayout& layout : parts) {
         BodyPart part(layout.name);
         for (const Triangle& t : layout.polygons) {
             Polygon polygon;

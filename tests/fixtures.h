@@ -42,7 +42,7 @@ struct PartLayout {
 };
 
 // A model with the given positions and parts; corners get normalSlot -1 unless normalSlots.
-Model makeModel(std::vector<Vec3> positions, std::vector<PartLayout> parts,
+Model makeModel(std::vector<Vec3> positions, const std::vector<PartLayout>& parts,
                 bool normalSlots = false);
 
 Model singleTriangle();    // (0,0,0) (1,0,0) (0,1,0)

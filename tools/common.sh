@@ -4,7 +4,9 @@
 
 # Everything to build the viewer and every test, and to run them without a display.
 PACKAGES=(
-    g++ clang cmake make pkg-config                      # compilers and build
+    g++ clang cmake make pkg-config git                  # compilers and build
+    libclang-rt-14-dev                                   # clang's sanitizer and fuzzer runtimes
+    clang-format clang-tidy                              # formatting and static checks
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri       # GLUT, GLU, Mesa's software renderer
     libabsl-dev                                          # small containers in the core
     libfreetype-dev fonts-dejavu-core                    # the title picture

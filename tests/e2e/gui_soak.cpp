@@ -26,6 +26,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <map>
 #include <random>
@@ -602,7 +603,7 @@ private:
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc < 4) {
         std::fprintf(stderr, "usage: %s VIEWER DATA_DIRECTORY SECONDS [SEED]\n", argv[0]);
         return 2;
@@ -659,4 +660,7 @@ int main(int argc, char** argv) {
     }
     std::printf("GUI soak passed\n");
     return 0;
+} catch (const std::exception& e) {
+    std::fprintf(stderr, "gui soak: %s\n", e.what());
+    return 2;
 }

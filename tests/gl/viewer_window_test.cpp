@@ -130,7 +130,8 @@ std::pair<int, int> pictureSpan(const std::vector<Rgb8>& pixels, int width, int 
     int first = -1;
     int last = -1;
     for (int x = 0; x < width; ++x) {
-        if (pixels[static_cast<std::size_t>(row * width + x)] != CLEAR_RGB) {
+        if (pixels[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) +
+                   static_cast<std::size_t>(x)] != CLEAR_RGB) {
             if (first < 0) first = x;
             last = x;
         }
@@ -144,7 +145,9 @@ TEST_F(ViewerWindowTest, TitleIsCentredUprightWithClearColourAtTheSides) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     ViewerWindow::instance().drawTitle();
     const std::vector<Rgb8> pixels = readBackBuffer(w, h);
-    auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y * w + x)]; };
+    auto at = [&](int x, int y) {
+        return pixels[static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x)];
+    };
 
     // The 2 x 2 quad at distance 2.5 under a 45 degree field of view: 2 / (2.5 tan 22.5)
     // of the height, about 742 pixels, square on screen, centred.
