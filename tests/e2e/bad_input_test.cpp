@@ -97,14 +97,7 @@ protected:
     void load() { x.movePointer(window, EMPTY_SKY.x, EMPTY_SKY.y); }
 
     Image waitFor(bool (*check)(const Image&), Millis timeout) {
-        Image last;
-        waitUntil(
-            [&] {
-                last = x.grab(window);
-                return check(last);
-            },
-            timeout, 50ms);
-        return last;
+        return x.grabWhen(window, check, timeout);
     }
 
     // The viewer ends within timeout with the given exit status.

@@ -362,6 +362,18 @@ unsigned long XSession::findWindow(const std::string& title, pid_t pid, Millis t
     return found;
 }
 
+Image XSession::grabWhen(unsigned long window, const std::function<bool(const Image&)>& check,
+                         Millis timeout) {
+    Image last;
+    waitUntil(
+        [&] {
+            last = grab(window);
+            return check(last);
+        },
+        timeout, 50ms);
+    return last;
+}
+
 Image XSession::grab(unsigned long window) {
     Display* d = dpy(display_);
     XWindowAttributes attributes;

@@ -153,6 +153,10 @@ public:
 
     // The window's current contents; an empty image when it cannot be read (say, it is gone).
     Image grab(unsigned long window);
+    // Grabs the window until check holds of what it shows, or timeout passes; returns the last
+    // grab either way.
+    Image grabWhen(unsigned long window, const std::function<bool(const Image&)>& check,
+                   Millis timeout);
     // A hash of the window's current contents, cheaper than grab: two frames that differ in a
     // pixel differ in their digests (but for a hash collision). 0 when it cannot be read.
     std::uint64_t digest(unsigned long window);

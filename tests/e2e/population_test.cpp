@@ -62,14 +62,7 @@ protected:
     }
 
     Image waitFor(const std::function<bool(const Image&)>& check, Millis timeout) {
-        Image last;
-        waitUntil(
-            [&] {
-                last = x.grab(window);
-                return check(last);
-            },
-            timeout, 50ms);
-        return last;
+        return x.grabWhen(window, check, timeout);
     }
 
     // Frames taken over about half a second, so that the breathing goes through some of its

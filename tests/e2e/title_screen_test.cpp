@@ -28,14 +28,7 @@ protected:
     // Waits until the viewer's window shows something for which check holds; returns the last
     // grab either way.
     Image waitForScreen(unsigned long window, bool (*check)(const Image&), Millis timeout) {
-        Image last;
-        waitUntil(
-            [&] {
-                last = x.grab(window);
-                return check(last);
-            },
-            timeout, 50ms);
-        return last;
+        return x.grabWhen(window, check, timeout);
     }
 
     XSession x;

@@ -213,14 +213,8 @@ void expectNear(Vec3 actual, Vec3 expected, const char* what) {
     EXPECT_NEAR(actual.z, expected.z, 2e-5f) << what;
 }
 
-// Two parts with their own colours and transforms, four positions, normals not all unit length.
-Model twoPartModel() {
-    Model m = fixtures::makeModel({{0.10f, 0.20f, 0.05f},
-                                   {0.25f, -0.15f, 0.10f},
-                                   {-0.20f, 0.05f, -0.10f},
-                                   {0.05f, 0.30f, 0.20f}},
-                                  {{"head", {{0, 1, 2}, {2, 1, 3}}}, {"torso", {{3, 0, 2}}}});
-    m.normals = {{0.0f, 0.0f, 1.0f}, {0.6f, 0.0f, 0.8f}, {0.0f, -1.0f, 0.0f}, {0.3f, 0.4f, 0.2f}};
+// The placement, pulse and first two parts' colours and transforms of the test models.
+void placeAndColour(Model& m) {
     m.position = {0.1f, -0.05f, 0.02f};
     m.rotationAngle = 135.0f;
     m.rotationAxis = {0.0f, 1.0f, 0.0f};
@@ -233,6 +227,17 @@ Model twoPartModel() {
     m.parts[1].partAxis = {1.0f, 0.0f, 1.0f};
     m.parts[1].partOffset = {0.05f, -0.02f, 0.0f};
     m.parts[1].partScale = {1.2f, 0.8f, 1.0f};
+}
+
+// Two parts with their own colours and transforms, four positions, normals not all unit length.
+Model twoPartModel() {
+    Model m = fixtures::makeModel({{0.10f, 0.20f, 0.05f},
+                                   {0.25f, -0.15f, 0.10f},
+                                   {-0.20f, 0.05f, -0.10f},
+                                   {0.05f, 0.30f, 0.20f}},
+                                  {{"head", {{0, 1, 2}, {2, 1, 3}}}, {"torso", {{3, 0, 2}}}});
+    m.normals = {{0.0f, 0.0f, 1.0f}, {0.6f, 0.0f, 0.8f}, {0.0f, -1.0f, 0.0f}, {0.3f, 0.4f, 0.2f}};
+    placeAndColour(m);
     return m;
 }
 
@@ -557,18 +562,7 @@ Model awkwardModel() {
                                    {"tail", {{1, 9, 2, 3}, {4, 5}, {6, 7, 0}, {-1, 2, 3, 4, 7}}}});
     m.normals = {{0.0f, 0.0f, 1.0f},  {0.6f, 0.0f, 0.8f},  {0.0f, -1.0f, 0.0f}, {0.3f, 0.4f, 0.2f},
                  {-0.5f, 0.5f, 0.7f}, {0.9f, -0.1f, 0.4f}, {-0.2f, -0.9f, 0.3f}};
-    m.position = {0.1f, -0.05f, 0.02f};
-    m.rotationAngle = 135.0f;
-    m.rotationAxis = {0.0f, 1.0f, 0.0f};
-    m.scale = 0.9f;
-    m.pulseRate = 0.0037f;
-    m.pulsePhase = 4.0f;
-    m.parts[0].colour = {0.02f, 0.04f, 0.2f};
-    m.parts[1].colour = {0.7f, 0.1f, 0.05f};
-    m.parts[1].partAngle = 30.0f;
-    m.parts[1].partAxis = {1.0f, 0.0f, 1.0f};
-    m.parts[1].partOffset = {0.05f, -0.02f, 0.0f};
-    m.parts[1].partScale = {1.2f, 0.8f, 1.0f};
+    placeAndColour(m);
     m.parts[2].colour = {0.9f, 0.9f, 0.1f};
     m.parts[2].partScale = {0.7f, 0.7f, 0.7f};
     return m;
