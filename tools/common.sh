@@ -15,8 +15,10 @@ PACKAGES=(
     xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
 )
 
-# The X server screen the viewer's 1024 x 768 window fits on.
-XVFB_ARGS=(-screen 0 1280x1024x24 -nolisten tcp)
+# The X server screen the viewer's 1024 x 768 window fits on. -noreset: by default the server
+# resets whenever its last client leaves, and refuses connections while it does, which tests
+# that start one after another (or two at a time) would run into.
+XVFB_ARGS=(-screen 0 1280x1024x24 -nolisten tcp -noreset)
 
 log() { printf '\n==> %s\n' "$*"; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
