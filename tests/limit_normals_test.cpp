@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
+#include <random>
 
 #include "subdiv/limit_normals.h"
 #include "subdiv/loop.h"
@@ -12,6 +14,113 @@ namespace {
 const Vec3 kUnset{7, 7, 7};
 
 using fixtures::buildQuietly;
+
+// The limit normals as plainly as they can be written: corner by corner, the vertex record by a
+// scan of the part's list, the normal computed and stored at the first corner of each vertex,
+// "bLAH" at every corner of a vertex whose edge strays, faults reported as they happen.
+namespace plain {
+
+struct Walker {
+    const BodyPart& part;
+    const std::vector<Vec3>& positions;
+
+    bool validEdge(RecordIndex h) const {
+        return h >= 0 && static_cast<size_t>(h) < part.arena->halfEdges.size();
+    }
+    Vec3 at(RecordIndex v) const {
+        if (v < 0 || static_cast<size_t>(v) >= part.arena->vertices.size()) return {};
+        const int32_t p = part.vertex(v).positionIndex;
+        if (p < 0 || static_cast<size_t>(p) >= positions.size()) return {};
+        return positions[static_cast<size_t>(p)];
+    }
+    void fault(RecordIndex v) const {
+        reportRingFault("limit normal", part.name, part.vertex(v).positionIndex);
+    }
+
+    Vec3 cross(RecordIndex v) const {
+        const MeshVertex& vertex = part.vertex(v);
+        const size_t limit = part.halfEdges.size() + 1;
+        if (vertex.boundary != 0) {
+            if (!validEdge(vertex.edge)) {
+                fault(v);
+                return {};
+            }
+            const Vec3 p = at(v);
+            const Vec3 b1 = at(part.halfEdge(vertex.edge).target);
+            Vec3 b2 = p;
+            RecordIndex h = part.halfEdge(vertex.edge).prev;
+            bool found = false;
+            for (size_t step = 0; step < limit && validEdge(h); ++step) {
+                if (part.halfEdge(h).boundary != 0) {
+                    b2 = at(part.halfEdge(h).origin);
+                    found = true;
+                    break;
+                }
+                const RecordIndex twin = part.halfEdge(h).twin;
+                h = validEdge(twin) ? part.halfEdge(twin).prev : NONE_INDEX;
+            }
+            if (!found) fault(v);
+            return ::cross(b2 - p, b1 - b2);
+        }
+        const int32_t n = vertex.valence;
+        Vec3 tcos{};
+        Vec3 tsin{};
+        RecordIndex h = vertex.edge;
+        bool closed = false;
+        for (size_t step = 0; step < limit && validEdge(h); ++step) {
+            const float a = static_cast<float>(2.0 * std::numbers::pi) * static_cast<float>(step) /
+                            static_cast<float>(n);
+            const Vec3 q = at(part.halfEdge(h).target);
+            tcos += std::cos(a) * q;
+            tsin += std::sin(a) * q;
+            const RecordIndex twin = part.halfEdge(h).twin;
+            h = validEdge(twin) ? part.halfEdge(twin).next : NONE_INDEX;
+            if (h == vertex.edge) {
+                closed = true;
+                break;
+            }
+        }
+        if (!closed) fault(v);
+        return ::cross(tsin, tcos);
+    }
+};
+
+void limitNormals(Model& m) {
+    for (const BodyPart& part : m.parts) {
+        if (part.polygons.empty() || !part.arena) continue;
+        const Walker walker{part, m.positions};
+        std::vector<bool> done(m.normals.size(), false);
+        for (const Polygon& polygon : part.polygons) {
+            for (size_t k = 0; k < polygon.size() && k < 3; ++k) {
+                const int32_t g = polygon[k].positionIndex;
+                if (g < 0 || static_cast<size_t>(g) >= m.normals.size()) continue;
+                RecordIndex v = NONE_INDEX;
+                for (RecordIndex w : part.vertices) {
+                    if (w >= 0 && static_cast<size_t>(w) < part.arena->vertices.size() &&
+                        part.vertex(w).positionIndex == g) {
+                        v = w;
+                        break;
+                    }
+                }
+                if (v == NONE_INDEX) continue;
+                const MeshVertex& vertex = part.vertex(v);
+                if (vertex.boundary != 0 && walker.validEdge(vertex.edge) &&
+                    part.halfEdge(vertex.edge).boundary == 0) {
+                    std::printf("bLAH");
+                }
+                if (done[static_cast<size_t>(g)]) continue;
+                done[static_cast<size_t>(g)] = true;
+                if (vertex.boundary == 0 && vertex.valence <= 0) continue;
+                const Vec3 n = walker.cross(v);
+                const float len = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+                if (!(len > 0.0f) || !std::isfinite(len)) continue;
+                m.normals[static_cast<size_t>(g)] = {n.x / len, n.y / len, n.z / len};
+            }
+        }
+    }
+}
+
+}  // namespace plain
 
 std::string limitNormals(Model& m) {
     ::testing::internal::CaptureStdout();
@@ -101,6 +210,48 @@ TEST(LimitNormals, RefinedSphereHasUnitOutwardNormalsEveryRun) {
     }
     limitNormals(r);
     EXPECT_EQ(r.normals, first);
+}
+
+// Faults go into the transcript, so that their place among the "bLAH"s is compared too.
+void printFault(const char*, const std::string&, int32_t positionIndex) {
+    std::printf("[fault %d]", positionIndex);
+}
+
+// Against the plain version, bit for bit and print for print, on random meshes (broken ones
+// with rings that do not close and stray edges included) and on their refinements.
+TEST(LimitNormals, MatchPlainCornerByCornerVersion) {
+    const RingFaultHandler previous = setRingFaultHandler(&printFault);
+    std::mt19937 rng(7071);
+    for (int round = 0; round < 300; ++round) {
+        Model m = fixtures::randomMesh(rng);
+        ::testing::internal::CaptureStdout();
+        m.buildHalfEdges();
+        if (round % 2 == 1) {
+            m = subdivide(m);
+            m.relinkHalfEdges();
+        }
+        // Now and then a boundary vertex whose edge strays inside.
+        for (BodyPart& part : m.parts) {
+            if (round % 3 != 0 || part.halfEdges.empty()) continue;
+            for (RecordIndex v : part.vertices) {
+                if (part.vertex(v).boundary != 0) {
+                    part.vertex(v).edge =
+                        part.halfEdges[static_cast<size_t>(v) % part.halfEdges.size()];
+                    break;
+                }
+            }
+        }
+        ::testing::internal::GetCapturedStdout();
+        m.normals.assign(m.positions.size(), kUnset);
+        Model reference = m;
+        const std::string ours = limitNormals(m);
+        ::testing::internal::CaptureStdout();
+        plain::limitNormals(reference);
+        const std::string expected = ::testing::internal::GetCapturedStdout();
+        ASSERT_EQ(ours, expected) << "round " << round;
+        ASSERT_TRUE(fixtures::sameBits(m.normals, reference.normals)) << "round " << round;
+    }
+    setRingFaultHandler(previous);
 }
 
 }  // namespace
