@@ -11,8 +11,7 @@ constexpr float LINK_GREY = 0.2f;
 
 }  // namespace
 
-void drawPopulation(const World& world, const PopulationView& view) {
-    const Mat4& transform = view.model.transform;
+void drawFamilyLinks(const World& world, const Mat4& transform) {
     for (const FamilyLink& link : world.familyLinks) {
         glPushMatrix();
         glMultMatrixf(transform.data());
@@ -25,7 +24,10 @@ void drawPopulation(const World& world, const PopulationView& view) {
         glColor3f(1.0f, 1.0f, 1.0f);
         glPopMatrix();
     }
+}
 
+void drawPopulation(const World& world, const PopulationView& view) {
+    drawFamilyLinks(world, view.model.transform);
     for (std::size_t j = 0; j < world.creatures.size(); ++j) {
         const auto index = static_cast<int64_t>(j);
         glPushMatrix();

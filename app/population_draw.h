@@ -13,6 +13,10 @@ struct PopulationView {
     int32_t firstPick = -1;     // creature picked first for a breeding, tinted red; -1 = none
 };
 
+// Draws world.familyLinks as grey lines of width 2 under the trackball transform, leaving the
+// current colour white when there were links.
+void drawFamilyLinks(const World& world, const Mat4& transform);
+
 // Draws world.familyLinks as grey lines of width 2, then world.creatures in index order. The
 // hovered creature is scaled by 1.04 about the current origin (so it also moves slightly away
 // from the scene origin) before it is placed; the first-picked one gets the colour offsets

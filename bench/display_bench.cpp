@@ -127,18 +127,7 @@ FloorModel floorOf(const Model& m, const DrawContext& context) {
 void drawFloor(const World& world, const std::vector<FloorModel>& floor,
                const PopulationView& view) {
     const Mat4& transform = view.model.transform;
-    for (const FamilyLink& link : world.familyLinks) {
-        glPushMatrix();
-        glMultMatrixf(transform.data());
-        glLineWidth(2.0f);
-        glColor3f(0.2f, 0.2f, 0.2f);
-        glBegin(GL_LINES);
-        glVertex3f(link.from.x, link.from.y, link.from.z);
-        glVertex3f(link.to.x, link.to.y, link.to.z);
-        glEnd();
-        glColor3f(1.0f, 1.0f, 1.0f);
-        glPopMatrix();
-    }
+    drawFamilyLinks(world, transform);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);

@@ -30,6 +30,13 @@ const std::string& objFile(int triangles) {
     return paths.emplace(triangles, path.string()).first->second;
 }
 
+// The time per triangle of the mesh, shown as "ns/triangle".
+void countPerTriangle(benchmark::State& state, size_t triangles) {
+    state.counters["ns/triangle"] = benchmark::Counter(
+        static_cast<double>(triangles),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 void BM_Read(benchmark::State& state) {
     const std::string& path = objFile(static_cast<int>(state.range(0)));
     bench::QuietStdout quiet;
@@ -40,9 +47,7 @@ void BM_Read(benchmark::State& state) {
         triangles = m.parts[0].polygons.size();
         benchmark::DoNotOptimize(m.positions.data());
     }
-    state.counters["ns/triangle"] = benchmark::Counter(
-        static_cast<double>(triangles),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    countPerTriangle(state, triangles);
 }
 
 void BM_Build(benchmark::State& state) {
@@ -55,9 +60,7 @@ void BM_Build(benchmark::State& state) {
         m.buildHalfEdges();
         benchmark::DoNotOptimize(m.parts[0].arena.get());
     }
-    state.counters["ns/triangle"] = benchmark::Counter(
-        static_cast<double>(source.parts[0].polygons.size()),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    countPerTriangle(state, source.parts[0].polygons.size());
 }
 
 void BM_Normals(benchmark::State& state) {
@@ -71,9 +74,7 @@ void BM_Normals(benchmark::State& state) {
         m.computeNormals();
         benchmark::DoNotOptimize(m.normals.data());
     }
-    state.counters["ns/triangle"] = benchmark::Counter(
-        static_cast<double>(built.parts[0].polygons.size()),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    countPerTriangle(state, built.parts[0].polygons.size());
 }
 
 // What the program does with a start file: read, build, normals.
@@ -89,9 +90,7 @@ void BM_ReadBuildNormals(benchmark::State& state) {
         triangles = m.parts[0].polygons.size();
         benchmark::DoNotOptimize(m.normals.data());
     }
-    state.counters["ns/triangle"] = benchmark::Counter(
-        static_cast<double>(triangles),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    countPerTriangle(state, triangles);
 }
 
 }  // namespace

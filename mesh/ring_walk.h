@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "mesh/model.h"
+
 // operation: the step that walked ("valence", "vertex normal", ...); partName and
 // positionIndex: where the ring failed to close.
 using RingFaultHandler = void (*)(const char* operation, const std::string& partName,
@@ -27,3 +29,13 @@ void reportRingFault(const char* operation, const std::string& partName, int32_t
 inline size_t ringStepLimit(size_t halfEdgeCount) {
     return halfEdgeCount + 1;
 }
+
+// Which way a walk around a vertex goes from half-edge to half-edge: across the twin to its next
+// (the vertex's outgoing half-edges) or to its prev (the incoming ones).
+enum class RingDirection { kOutgoing, kIncoming };
+
+// The first boundary half-edge met on the walk from h (h itself first) across twins in the given
+// direction, looking at no more than `limit` half-edges of the count in halfEdges; NONE_INDEX when
+// the walk meets a missing link or reaches the limit first.
+RecordIndex firstBoundaryHalfEdge(const HalfEdge* halfEdges, size_t count, RecordIndex h,
+                                  RingDirection direction, size_t limit);

@@ -95,21 +95,13 @@ private:
             return {};
         }
         const Vec3 b1 = positionOf(part_.halfEdge(vertex.edge).target);
-        // B2: walk the incoming half-edges from the one before the edge, across twins, to the
-        // first boundary half-edge.
-        Vec3 b2 = p;
-        RecordIndex h = part_.halfEdge(vertex.edge).prev;
-        bool found = false;
-        for (size_t step = 0; step < stepLimit_ && validHalfEdge(h); ++step) {
-            const HalfEdge& e = part_.halfEdge(h);
-            if (e.boundary != 0) {
-                b2 = positionOf(e.origin);
-                found = true;
-                break;
-            }
-            h = validHalfEdge(e.twin) ? part_.halfEdge(e.twin).prev : NONE_INDEX;
-        }
-        if (!found) fault(v);
+        // B2: the origin of the first boundary half-edge among the incoming ones, walking from
+        // the one before the edge across twins.
+        const RecordIndex in = firstBoundaryHalfEdge(part_.arena->halfEdges.data(), halfEdgeCount_,
+                                                     part_.halfEdge(vertex.edge).prev,
+                                                     RingDirection::kIncoming, stepLimit_);
+        if (in == NONE_INDEX) fault(v);
+        const Vec3 b2 = in == NONE_INDEX ? p : positionOf(part_.halfEdge(in).origin);
         return cross(b2 - p, b1 - b2);
     }
 

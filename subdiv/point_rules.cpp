@@ -95,40 +95,18 @@ RefinedPoint PointRules::boundaryVertexPoint(RecordIndex v) const {
     const MeshVertex& vertex = vertices_[v];
 
     // B1: the target of the first boundary half-edge among the outgoing ones, walking from the
-    // vertex's edge across twins.
-    RecordIndex b1 = v;
-    {
-        RecordIndex h = vertex.edge;
-        bool found = false;
-        for (size_t step = 0; step < stepLimit_ && validHalfEdge(h); ++step) {
-            const HalfEdge& e = halfEdges_[h];
-            if (e.boundary != 0) {
-                b1 = e.target;
-                found = true;
-                break;
-            }
-            h = validHalfEdge(e.twin) ? halfEdges_[e.twin].next : NONE_INDEX;
-        }
-        if (!found) fault(v);
-    }
-
-    // B2: the origin of the first boundary half-edge among the incoming ones, walking from the
-    // half-edge before the vertex's edge across twins.
-    RecordIndex b2 = v;
-    {
-        RecordIndex h = validHalfEdge(vertex.edge) ? halfEdges_[vertex.edge].prev : NONE_INDEX;
-        bool found = false;
-        for (size_t step = 0; step < stepLimit_ && validHalfEdge(h); ++step) {
-            const HalfEdge& e = halfEdges_[h];
-            if (e.boundary != 0) {
-                b2 = e.origin;
-                found = true;
-                break;
-            }
-            h = validHalfEdge(e.twin) ? halfEdges_[e.twin].prev : NONE_INDEX;
-        }
-        if (!found) fault(v);
-    }
+    // vertex's edge across twins; B2: the origin of the first boundary half-edge among the
+    // incoming ones, walking from the half-edge before the vertex's edge.
+    const RecordIndex out = firstBoundaryHalfEdge(halfEdges_, halfEdgeCount_, vertex.edge,
+                                                  RingDirection::kOutgoing, stepLimit_);
+    if (out == NONE_INDEX) fault(v);
+    const RecordIndex b1 = out == NONE_INDEX ? v : halfEdges_[out].target;
+    const RecordIndex before =
+        validHalfEdge(vertex.edge) ? halfEdges_[vertex.edge].prev : NONE_INDEX;
+    const RecordIndex in = firstBoundaryHalfEdge(halfEdges_, halfEdgeCount_, before,
+                                                 RingDirection::kIncoming, stepLimit_);
+    if (in == NONE_INDEX) fault(v);
+    const RecordIndex b2 = in == NONE_INDEX ? v : halfEdges_[in].origin;
 
     const Vec3 p = positionOf(v);
     const Vec3 n = normalOf(v);

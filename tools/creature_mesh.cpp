@@ -35,17 +35,22 @@ TubeShape TubeShape::ellipsoid(const Point& centre, const Point& axis, const Poi
     return shape;
 }
 
-TubeShape TubeShape::straight(const Point& from, const Point& to, const Point& side,
-                              const Profile& width, const Profile& depth, double roundness) {
+TubeShape TubeShape::curved(const Point& from, const Point& via, const Point& to, const Point& side,
+                            const Profile& width, const Profile& depth, double roundness) {
     TubeShape shape;
     shape.from = from;
-    shape.via = (from + to) * 0.5;
+    shape.via = via;
     shape.to = to;
     shape.side = side;
     shape.width = width;
     shape.depth = depth;
     shape.roundness = roundness;
     return shape;
+}
+
+TubeShape TubeShape::straight(const Point& from, const Point& to, const Point& side,
+                              const Profile& width, const Profile& depth, double roundness) {
+    return curved(from, (from + to) * 0.5, to, side, width, depth, roundness);
 }
 
 namespace {

@@ -89,6 +89,9 @@ struct TubeShape {
     // semi-axis `sideRadius` along `side` and `depthRadius` along the third direction.
     static TubeShape ellipsoid(const Point& centre, const Point& axis, const Point& side,
                                double sideRadius, double depthRadius);
+    // A tube whose spine runs from `from` through `via` to `to`.
+    static TubeShape curved(const Point& from, const Point& via, const Point& to, const Point& side,
+                            const Profile& width, const Profile& depth, double roundness);
     // A straight tube from `from` to `to`.
     static TubeShape straight(const Point& from, const Point& to, const Point& side,
                               const Profile& width, const Profile& depth, double roundness);
