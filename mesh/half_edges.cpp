@@ -3,10 +3,11 @@
 //
 // Both take vertex records by position index in order of first use, and pair twins as a scan of
 // the part's half-edge list would. The scans are replaced by indices that give the same records
-// in the same order (see VertexLookup and TwinRuns), so both operations take linear time.
+// in the same order (see ListLookup and TwinRuns), so both operations take linear time.
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include <absl/container/flat_hash_map.h>
@@ -16,26 +17,26 @@
 
 namespace {
 
-// Position index -> the first record of the part's vertices list with that index; replaces the
-// scan of the list from its first entry. Records are only ever appended and their position index
-// never changes, so the first match of the scan is the first record registered for the index.
-class VertexLookup {
+// Position index -> the place in the part's vertices list of the first record with that index;
+// replaces the scan of the list from its first entry (records are only appended, and a record's
+// position index never changes, so the first place registered is the first match).
+class ListLookup {
 public:
-    explicit VertexLookup(size_t positionCount) : dense_(positionCount, NONE_INDEX) {}
+    explicit ListLookup(size_t positionCount) : dense_(positionCount, -1) {}
 
-    RecordIndex find(int32_t positionIndex) const {
+    int32_t find(int32_t positionIndex) const {
         if (inDense(positionIndex)) return dense_[static_cast<size_t>(positionIndex)];
         const auto it = sparse_.find(positionIndex);
-        return it == sparse_.end() ? NONE_INDEX : it->second;
+        return it == sparse_.end() ? -1 : it->second;
     }
 
-    // Registers record r for positionIndex unless an earlier record holds it.
-    void add(int32_t positionIndex, RecordIndex r) {
+    // Registers place for positionIndex unless an earlier place holds it.
+    void add(int32_t positionIndex, int32_t place) {
         if (inDense(positionIndex)) {
-            RecordIndex& slot = dense_[static_cast<size_t>(positionIndex)];
-            if (slot == NONE_INDEX) slot = r;
+            int32_t& slot = dense_[static_cast<size_t>(positionIndex)];
+            if (slot < 0) slot = place;
         } else {
-            sparse_.try_emplace(positionIndex, r);
+            sparse_.try_emplace(positionIndex, place);
         }
     }
 
@@ -43,29 +44,43 @@ public:
     void clear(const BodyPart& part) {
         for (RecordIndex r : part.vertices) {
             const int32_t p = part.vertex(r).positionIndex;
-            if (inDense(p)) dense_[static_cast<size_t>(p)] = NONE_INDEX;
+            if (inDense(p)) dense_[static_cast<size_t>(p)] = -1;
         }
         sparse_.clear();
     }
 
 private:
-    bool inDense(int32_t p) const { return p >= 0 && static_cast<size_t>(p) < dense_.size(); }
+    bool inDense(int32_t p) const { return static_cast<uint32_t>(p) < dense_.size(); }
 
-    std::vector<RecordIndex> dense_;
-    absl::flat_hash_map<int32_t, RecordIndex> sparse_;
+    std::vector<int32_t> dense_;
+    absl::flat_hash_map<int32_t, int32_t> sparse_;
 };
 
-// The vertex record for position index p: the part's first record with that index, or a new one
-// appended to the part's vertices list.
-RecordIndex vertexFor(BodyPart& part, VertexLookup& lookup, int32_t p) {
-    RecordIndex r = lookup.find(p);
-    if (r != NONE_INDEX) return r;
-    r = static_cast<RecordIndex>(part.arena->vertices.size());
+// The place in the part's vertices list of the record for position index p: the first listed
+// record with that index, or a new record appended to the arena and the list.
+int32_t placeFor(BodyPart& part, ListLookup& lookup, int32_t p) {
+    int32_t place = lookup.find(p);
+    if (place >= 0) return place;
+    const auto r = static_cast<RecordIndex>(part.arena->vertices.size());
     part.arena->vertices.push_back(MeshVertex{});  // positionIndex NONE_INDEX, all else 0
     part.vertices.push_back(r);
     part.arena->vertices.back().positionIndex = p;
-    lookup.add(p, r);
-    return r;
+    place = static_cast<int32_t>(part.vertices.size() - 1);
+    lookup.add(p, place);
+    return place;
+}
+
+// Sorts [first, last) by less, keeping the order of equal entries: the sort of the short groups
+// of the twin indices.
+template <typename It, typename Less>
+void insertionSort(It first, It last, Less less) {
+    for (auto it = first + (first != last ? 1 : 0); it < last; ++it) {
+        const auto value = *it;
+        auto hole = it;
+        for (; hole != first && less(value, *(hole - 1)); --hole)
+            *hole = *(hole - 1);
+        *hole = value;
+    }
 }
 
 void pair(HalfEdge& h, RecordIndex hRecord, HalfEdge& m, RecordIndex mRecord) {
@@ -111,14 +126,8 @@ public:
             const auto last = order_.begin() + start_[v + 1];
             if (last - first > 16) {
                 std::stable_sort(first, last, byTarget);
-                continue;
-            }
-            for (auto it = first + (first != last ? 1 : 0); it < last; ++it) {
-                const uint32_t value = *it;
-                auto hole = it;
-                for (; hole != first && byTarget(value, *(hole - 1)); --hole)
-                    *hole = *(hole - 1);
-                *hole = value;
+            } else {
+                insertionSort(first, last, byTarget);
             }
         }
         for (size_t k = 0; k < n; ++k)
@@ -206,6 +215,24 @@ int32_t ringSteps(const BodyPart& part, RecordIndex v, size_t limit, bool& close
     return steps;
 }
 
+// The same walk on a twin array by list position (-1 for none), where next of half-edge 3f+k is
+// 3f+(k+1) mod 3, from list position start (none when negative).
+int32_t listRingSteps(const std::vector<int32_t>& twin, int32_t start, size_t limit, bool& closed) {
+    int32_t e = start;
+    int32_t steps = 0;
+    closed = false;
+    for (size_t step = 0; step < limit && e >= 0; ++step) {
+        ++steps;
+        const int32_t t = twin[static_cast<size_t>(e)];
+        e = t < 0 ? -1 : t - t % 3 + (t % 3 == 2 ? 0 : t % 3 + 1);
+        if (e == start) {
+            closed = true;
+            break;
+        }
+    }
+    return steps;
+}
+
 // Adds to each interior vertex's valence the number of steps of the walk twin -> next from its
 // edge back to its edge.
 void countValences(BodyPart& part) {
@@ -226,57 +253,6 @@ bool linkable(const BodyPart& part, size_t f) {
 }
 
 // ---- Relink --------------------------------------------------------------------------------
-
-// Position index -> the place in the part's vertices list of the first record with that index;
-// replaces the scan of the list from its first entry (records are only appended, and a record's
-// position index never changes, so the first place registered is the first match).
-class ListLookup {
-public:
-    explicit ListLookup(size_t positionCount) : dense_(positionCount, -1) {}
-
-    int32_t find(int32_t positionIndex) const {
-        if (inDense(positionIndex)) return dense_[static_cast<size_t>(positionIndex)];
-        const auto it = sparse_.find(positionIndex);
-        return it == sparse_.end() ? -1 : it->second;
-    }
-
-    void add(int32_t positionIndex, int32_t place) {
-        if (inDense(positionIndex)) {
-            int32_t& slot = dense_[static_cast<size_t>(positionIndex)];
-            if (slot < 0) slot = place;
-        } else {
-            sparse_.try_emplace(positionIndex, place);
-        }
-    }
-
-    void clear(const BodyPart& part) {
-        for (RecordIndex r : part.vertices) {
-            const int32_t p = part.vertex(r).positionIndex;
-            if (inDense(p)) dense_[static_cast<size_t>(p)] = -1;
-        }
-        sparse_.clear();
-    }
-
-private:
-    bool inDense(int32_t p) const { return static_cast<uint32_t>(p) < dense_.size(); }
-
-    std::vector<int32_t> dense_;
-    absl::flat_hash_map<int32_t, int32_t> sparse_;
-};
-
-// The place in the part's vertices list of the record for position index p: the first listed
-// record with that index, or a new record appended to the arena and the list.
-int32_t placeFor(BodyPart& part, ListLookup& lookup, int32_t p) {
-    int32_t place = lookup.find(p);
-    if (place >= 0) return place;
-    const auto r = static_cast<RecordIndex>(part.arena->vertices.size());
-    part.arena->vertices.push_back(MeshVertex{});  // positionIndex NONE_INDEX, all else 0
-    part.vertices.push_back(r);
-    part.arena->vertices.back().positionIndex = p;
-    place = static_cast<int32_t>(part.vertices.size() - 1);
-    lookup.add(p, place);
-    return place;
-}
 
 // What the relink learns while linking, for the fast path. That path applies when the part's
 // half-edges are one contiguous run of its arena, three per face, and every face is linked: the
@@ -484,26 +460,14 @@ void relinkFast(BodyPart& part, RelinkScratch& s) {
     for (RecordIndex v : part.vertices) {
         MeshVertex& vertex = vx[v];
         if (vertex.boundary != 0) continue;
-        int32_t steps = 0;
         bool closed = false;
         const int64_t startPos = static_cast<int64_t>(vertex.edge) - s.base;
         if (s.freshTwins && vertex.edge != NONE_INDEX && startPos >= 0 &&
             startPos < static_cast<int64_t>(n)) {
-            auto pos = static_cast<int32_t>(startPos);
-            for (size_t step = 0; step < limit; ++step) {
-                ++steps;
-                const int32_t t = s.twin[static_cast<size_t>(pos)];
-                if (t < 0) break;
-                pos = t - t % 3 + (t % 3 == 2 ? 0 : t % 3 + 1);
-                if (pos == startPos) {
-                    closed = true;
-                    break;
-                }
-            }
+            vertex.valence += listRingSteps(s.twin, static_cast<int32_t>(startPos), limit, closed);
         } else {
-            steps = ringSteps(part, v, limit, closed);
+            vertex.valence += ringSteps(part, v, limit, closed);
         }
-        vertex.valence += steps;
         if (!closed) reportRingFault("valence", part.name, vertex.positionIndex);
     }
 }
@@ -514,7 +478,7 @@ void relinkFast(BodyPart& part, RelinkScratch& s) {
 // goes.
 class PartBuild {
 public:
-    PartBuild(BodyPart& part, VertexLookup& lookup) : part_(part), lookup_(lookup) {}
+    PartBuild(BodyPart& part, ListLookup& lookup) : part_(part), lookup_(lookup) {}
 
     void run() {
         allocateAndLink();
@@ -557,12 +521,12 @@ private:
                 e.face = face;
                 e.next = h[(k + 1) % 3];
                 e.prev = h[(k + 2) % 3];
-                e.origin = vertexFor(part_, lookup_, polygon[k].positionIndex);
+                origin_[3 * f + k] = placeFor(part_, lookup_, polygon[k].positionIndex);
+                e.origin = vertexBase_ + origin_[3 * f + k];
                 arena.vertices[static_cast<size_t>(e.origin)].edge = h[k];
-                e.target = vertexFor(part_, lookup_, polygon[(k + 1) % 3].positionIndex);
+                target_[3 * f + k] = placeFor(part_, lookup_, polygon[(k + 1) % 3].positionIndex);
+                e.target = vertexBase_ + target_[3 * f + k];
                 arena.vertices[static_cast<size_t>(e.target)].edge = e.next;
-                origin_[3 * f + k] = e.origin - vertexBase_;
-                target_[3 * f + k] = e.target - vertexBase_;
                 arena.halfEdges.push_back(e);
             }
         }
@@ -598,13 +562,7 @@ private:
             const auto first = entries.begin() + start[v];
             const auto last = entries.begin() + start[v + 1];
             if (last - first <= 16) {
-                for (auto it = first + (first != last ? 1 : 0); it < last; ++it) {
-                    const uint64_t value = *it;
-                    auto hole = it;
-                    for (; hole != first && value < *(hole - 1); --hole)
-                        *hole = *(hole - 1);
-                    *hole = value;
-                }
+                insertionSort(first, last, std::less<uint64_t>());
             } else {
                 std::sort(first, last);
             }
@@ -662,33 +620,20 @@ private:
         }
     }
 
-    // The walk twin -> next around each interior vertex, on the local twin array: next of
-    // half-edge 3f+k is 3f+(k+1) mod 3.
+    // The walk twin -> next around each interior vertex, on the local twin array.
     void countValences() {
         const size_t limit = ringStepLimit(part_.halfEdges.size());
         for (size_t v = 0; v < vertexCount_; ++v) {
             MeshVertex& vertex = part_.vertex(vertexBase_ + static_cast<RecordIndex>(v));
             if (vertex.boundary != 0) continue;
-            const int32_t start = vertex.edge - halfEdgeBase_;
-            int32_t e = start;
-            int32_t steps = 0;
             bool closed = false;
-            for (size_t step = 0; step < limit && e >= 0; ++step) {
-                ++steps;
-                const int32_t t = twin_[static_cast<size_t>(e)];
-                e = t < 0 ? -1 : t - t % 3 + (t % 3 + 1) % 3;
-                if (e == start) {
-                    closed = true;
-                    break;
-                }
-            }
-            vertex.valence += steps;
+            vertex.valence += listRingSteps(twin_, vertex.edge - halfEdgeBase_, limit, closed);
             if (!closed) reportRingFault("valence", part_.name, vertex.positionIndex);
         }
     }
 
     BodyPart& part_;
-    VertexLookup& lookup_;
+    ListLookup& lookup_;
     RecordIndex halfEdgeBase_ = 0;
     RecordIndex vertexBase_ = 0;
     size_t vertexCount_ = 0;
@@ -708,7 +653,7 @@ void Model::buildHalfEdges() {
     arena->faces.reserve(polygonCount);
     arena->halfEdges.reserve(3 * polygonCount);
     arena->vertices.reserve(3 * polygonCount);
-    VertexLookup lookup(positions.size());
+    ListLookup lookup(positions.size());
 
     for (BodyPart& part : parts) {
         part.halfEdges.clear();
