@@ -20,18 +20,23 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::string formatMessage(const char* format, const std::string& text) {
-    const int n = std::snprintf(nullptr, 0, format, text.c_str());
+// format with its one conversion filled in by value, as printf would print it.
+template <typename T>
+std::string formatted(const char* format, T value) {
+    const int n = std::snprintf(nullptr, 0, format, value);
     std::string out(static_cast<size_t>(n), '\0');
-    std::snprintf(out.data(), out.size() + 1, format, text.c_str());
+    std::snprintf(out.data(), out.size() + 1, format, value);
     return out;
 }
 
-std::string formatLine(const char* format, long line) {
-    const int n = std::snprintf(nullptr, 0, format, line);
-    std::string out(static_cast<size_t>(n), '\0');
-    std::snprintf(out.data(), out.size() + 1, format, line);
-    return out;
+// Prints message and returns it as the failure with that exit status.
+ObjReadResult printedFailure(std::string message, int status) {
+    std::fputs(message.c_str(), stdout);
+    ObjReadResult failure;
+    failure.ok = false;
+    failure.message = std::move(message);
+    failure.exitStatus = status;
+    return failure;
 }
 
 // Reads one "%d" conversion at text[pos...]: white space, optional sign, at least one digit.
@@ -113,9 +118,9 @@ public:
         for (const ForwardReference& ref : forwardReferences_) {
             if (ref.largestIndex >= static_cast<int64_t>(model_.positions.size())) {
                 return fail(
-                    formatLine("Error! Face index out of range (beyond the number of "
-                               "vertices) on line %ld\n",
-                               ref.line));
+                    formatted("Error! Face index out of range (beyond the number of "
+                              "vertices) on line %ld\n",
+                              ref.line));
             }
         }
         for (BodyPart& part : model_.parts) {
@@ -146,10 +151,7 @@ public:
 
 private:
     bool fail(std::string message, int status = 1) {
-        std::fputs(message.c_str(), stdout);
-        result_.ok = false;
-        result_.message = std::move(message);
-        result_.exitStatus = status;
+        result_ = printedFailure(std::move(message), status);
         return false;
     }
 
@@ -158,8 +160,8 @@ private:
         const Vec3 p{parseObjFloat(args[0]), parseObjFloat(args[1]), parseObjFloat(args[2])};
         // Infinity or NaN would spread through every later step (centre, normals, picking).
         if (!finite(p)) {
-            return fail(formatLine("Error! Vertex coordinate is not a finite number on line %ld\n",
-                                   lineNumber_));
+            return fail(formatted("Error! Vertex coordinate is not a finite number on line %ld\n",
+                                  lineNumber_));
         }
         model_.positions.push_back(p);
         model_.centre = model_.centre + p;
@@ -170,8 +172,8 @@ private:
         if (argc != 3) return fail("Error! Normal vector count not 3\n");
         const Vec3 n{parseObjFloat(args[0]), parseObjFloat(args[1]), parseObjFloat(args[2])};
         if (!finite(n)) {
-            return fail(formatLine("Error! Normal coordinate is not a finite number on line %ld\n",
-                                   lineNumber_));
+            return fail(formatted("Error! Normal coordinate is not a finite number on line %ld\n",
+                                  lineNumber_));
         }
         model_.normals.push_back(n);
         return true;
@@ -211,15 +213,15 @@ private:
         // Later steps read three corners of every polygon and index the positions with them.
         if (polygon.size() < 3) {
             return fail(
-                formatLine("Error! Face with fewer than 3 corners on line %ld\n", lineNumber_));
+                formatted("Error! Face with fewer than 3 corners on line %ld\n", lineNumber_));
         }
         int32_t largest = 0;
         for (const Corner& c : polygon) {
             if (c.positionIndex < 0) {
                 return fail(
-                    formatLine("Error! Face index out of range (zero or negative) on "
-                               "line %ld\n",
-                               lineNumber_));
+                    formatted("Error! Face index out of range (zero or negative) on "
+                              "line %ld\n",
+                              lineNumber_));
             }
             largest = std::max(largest, c.positionIndex);
         }
@@ -246,19 +248,13 @@ private:
     std::vector<ForwardReference> forwardReferences_;
 };
 
+// The assignment empties the geometry and resets the creature fields; the target keeps its
+// sourcePath and texCoords, which are set here.
 void resetModel(Model& model, const std::string& path, Vec3 position) {
     model = Model();
     model.sourcePath = path;
-    model.parts.clear();
-    model.positions.clear();
     model.texCoords.clear();
-    model.normals.clear();
-    model.centre = {0.0f, 0.0f, 0.0f};
     model.position = position;
-    model.firstChild = false;
-    model.secondChild = false;
-    model.firstChildId = NONE_INDEX;
-    model.secondChildId = NONE_INDEX;
 }
 
 // Feeds text to the parser line by line; a line end is "\n", and a "\r" right before it belongs
@@ -360,14 +356,7 @@ ObjReadResult readObj(const std::string& path, Vec3 position, Model& model) {
     std::printf("Opening %s\n", path.c_str());
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"),
                                                          &std::fclose);
-    if (!file) {
-        ObjReadResult failure;
-        failure.ok = false;
-        failure.message = formatMessage("Cannot Open %s... Quitting!\n", path);
-        failure.exitStatus = -1;
-        std::fputs(failure.message.c_str(), stdout);
-        return failure;
-    }
+    if (!file) return printedFailure(formatted("Cannot Open %s... Quitting!\n", path.c_str()), -1);
 
     ObjParser parser(model, path);
     LineSplitter lines(parser);
@@ -379,12 +368,7 @@ ObjReadResult readObj(const std::string& path, Vec3 position, Model& model) {
         ok = lines.feed(std::string_view(buffer.data(), n));
     }
     if (ok && std::ferror(file.get())) {
-        ObjReadResult failure;
-        failure.ok = false;
-        failure.message = formatMessage("Error! Cannot read %s\n", path);
-        failure.exitStatus = 1;
-        std::fputs(failure.message.c_str(), stdout);
-        return failure;
+        return printedFailure(formatted("Error! Cannot read %s\n", path.c_str()), 1);
     }
     file.reset();
     if (ok && lines.finish()) parser.finish();
