@@ -78,6 +78,20 @@ float rippleShare() {
 
 }  // namespace
 
+// Appends two new children of the parent at parentPosition (a copy: the appends can move the
+// genomes it came from): their genomes, the family links to them and their display copies.
+void World::addChildren(Vec3 parentPosition, const Model& first, const Model& second) {
+    genomes.push_back(first);
+    genomes.push_back(second);
+    familyLinks.push_back({parentPosition, first.position});
+    familyLinks.push_back({parentPosition, second.position});
+    Model display1(first), display2(second);
+    refineForDisplay(display1);
+    refineForDisplay(display2);
+    creatures.push_back(std::move(display1));
+    creatures.push_back(std::move(display2));
+}
+
 void World::breed(int index, Model other, float weight, BreedMode mode) {
     std::vector<BreedTask> pending;
     pending.push_back({index, std::move(other), weight, mode});
@@ -124,13 +138,13 @@ void World::breedOne(const BreedTask& task, std::vector<BreedTask>& pending) {
     }
 
     if (!genomes[static_cast<size_t>(index)].firstChild) {  // MakeChildren
+        const double spread =
+            30.0 -
+            1.5 * static_cast<double>(magnitude(genomes[static_cast<size_t>(index)].generation));
         const float w1 = weightOrDrawn(task.weight);
         Model k1 = crossover(genomes[static_cast<size_t>(index)], b, w1, 1, true);
-        {
-            const Model& a = genomes[static_cast<size_t>(index)];
-            k1.id = nextCreatureId++;
-            makeChild(k1, a, 1, 30.0 - 1.5 * static_cast<double>(magnitude(a.generation)));
-        }
+        k1.id = nextCreatureId++;
+        makeChild(k1, genomes[static_cast<size_t>(index)], 1, spread);
         if (screen.stepViewBack) screen.stepViewBack();
         mutationChance(k1, 1);
         genomes[static_cast<size_t>(index)].firstChildId = k1.id;
@@ -138,26 +152,14 @@ void World::breedOne(const BreedTask& task, std::vector<BreedTask>& pending) {
 
         const float w2 = task.weight == RANDOM_WEIGHT ? drawWeight() : w1;
         Model k2 = crossover(genomes[static_cast<size_t>(index)], b, w2, 2, false);
-        {
-            const Model& a = genomes[static_cast<size_t>(index)];
-            k2.id = nextCreatureId++;
-            makeChild(k2, a, 2, 30.0 - 1.5 * static_cast<double>(magnitude(a.generation)));
-        }
+        k2.id = nextCreatureId++;
+        makeChild(k2, genomes[static_cast<size_t>(index)], 2, spread);
         mutationChance(k2, 2);
 
         Model& a = genomes[static_cast<size_t>(index)];
-        familyLinks.push_back({a.position, k1.position});
-        familyLinks.push_back({a.position, k2.position});
         a.secondChild = true;
         a.secondChildId = k2.id;
-        // From here on `a` may dangle: the appends can move the genomes.
-        genomes.push_back(k1);
-        genomes.push_back(k2);
-        Model display1(k1), display2(k2);
-        refineForDisplay(display1);
-        refineForDisplay(display2);
-        creatures.push_back(std::move(display1));
-        creatures.push_back(std::move(display2));
+        addChildren(a.position, k1, k2);
         redrawNow();
         return;
     }
@@ -212,15 +214,7 @@ void World::selfBreed(int index, int firstChildId, int secondChildId) {
 
         const Vec3 p = genomes[static_cast<size_t>(index)].position;
         std::printf("X:%f Y:%f Z:%f \n", p.x, p.y, p.z);
-        genomes.push_back(k1);
-        genomes.push_back(k2);
-        familyLinks.push_back({p, k1.position});
-        familyLinks.push_back({p, k2.position});
-        Model display1(k1), display2(k2);
-        refineForDisplay(display1);
-        refineForDisplay(display2);
-        creatures.push_back(std::move(display1));
-        creatures.push_back(std::move(display2));
+        addChildren(p, k1, k2);
         return;
     }
 

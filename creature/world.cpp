@@ -17,7 +17,6 @@ const std::vector<StartCreature>& startCreatures() {
 
 World::World(const std::vector<StartCreature>& start) {
     chance::reseedFromClock();
-    std::vector<Model> refined;
     for (size_t i = 0; i < start.size(); ++i) {
         const StartCreature& s = start[i];
         Model model(s.path, s.position);
@@ -50,10 +49,8 @@ World::World(const std::vector<StartCreature>& start) {
             model.relinkHalfEdges();
             computeLimitNormals(model);
         }
-        refined.push_back(std::move(model));
+        creatures.push_back(std::move(model));
     }
-    for (Model& m : refined)
-        creatures.push_back(m);
 }
 
 void World::refineForDisplay(Model& model) const {

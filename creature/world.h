@@ -86,6 +86,7 @@ private:
     void breedOne(const BreedTask& task, std::vector<BreedTask>& pending);
     void rippleDown(std::vector<BreedTask> pending);
     void refineAndStore(const Model& genome, int index);
+    void addChildren(Vec3 parentPosition, const Model& first, const Model& second);
     void redrawNow() const;
     bool validIndex(int index) const;
 };

@@ -201,8 +201,11 @@ public:
     // "Calculating Normals..." and "Done\n".
     void computeNormals();
 
-private:
+    // Takes the creature fields of source: the breeding-tree, placement and animation fields
+    // and centre (not subdivisionLevel).
     void takeCreatureFields(const Model& source);
+
+private:
     void takeVertexData(const Model& source);
     void takeVertexData(Model&& source);
 };

@@ -373,26 +373,6 @@ void Step::resolveEqualPoints() {
     }
 }
 
-void copyHeader(const Model& source, Model& result) {
-    result.firstChild = source.firstChild;
-    result.secondChild = source.secondChild;
-    result.firstChildId = source.firstChildId;
-    result.secondChildId = source.secondChildId;
-    result.generation = source.generation;
-    result.childSlot = source.childSlot;
-    result.branchAngle = source.branchAngle;
-    result.id = source.id;
-    result.rotationAngle = source.rotationAngle;
-    result.rotationAxis = source.rotationAxis;
-    result.position = source.position;
-    result.scale = source.scale;
-    result.scaleSquared = source.scaleSquared;
-    result.pulseRate = source.pulseRate;
-    result.auxFactor = source.auxFactor;
-    result.pulsePhase = source.pulsePhase;
-    result.centre = source.centre;
-}
-
 bool refinable(const BodyPart& part) {
     return !part.polygons.empty() && part.arena != nullptr;
 }
@@ -438,6 +418,6 @@ Model subdivide(Model& source) {
     // The relink makes one vertex record per point a part uses.
     arena->vertices.reserve(result.positions.size());
 
-    copyHeader(source, result);
+    result.takeCreatureFields(source);
     return result;
 }
