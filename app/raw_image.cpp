@@ -4,6 +4,16 @@
 #include <cstdio>
 #include <limits>
 
+namespace {
+
+// Empties the buffer and hands its memory back: the pixels are dropped for good.
+void releasePixels(std::vector<unsigned char>& pixels) {
+    pixels.clear();
+    pixels.shrink_to_fit();
+}
+
+}  // namespace
+
 std::size_t rawImageSize(int width, int height, int channels) {
     if (width <= 0 || height <= 0 || channels <= 0) return 0;
     const auto w = static_cast<std::uint64_t>(width);
@@ -18,8 +28,7 @@ std::size_t rawImageSize(int width, int height, int channels) {
 }
 
 bool RawImage::load(const char* path, int width, int height, int channels) {
-    pixels.clear();
-    pixels.shrink_to_fit();
+    releasePixels(pixels);
 
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
@@ -42,15 +51,13 @@ bool RawImage::load(const char* path, int width, int height, int channels) {
 
     if (readError) {
         // Opened but not readable (a directory, an I/O error): as good as missing.
-        pixels.clear();
-        pixels.shrink_to_fit();
+        releasePixels(pixels);
         std::printf("Texture file not found: %s...Quitting.", path);
         return false;
     }
     if (got != wanted) {
         // The tail of the buffer would have no defined content: keep nothing.
-        pixels.clear();
-        pixels.shrink_to_fit();
+        releasePixels(pixels);
         std::printf("Texture file too short: %s holds %zu of the %zu bytes needed...Quitting.\n",
                     path, got, wanted);
         return false;
@@ -81,8 +88,7 @@ bool RawImage::makeTexture(int width, int height, int channels) {
             break;
         default:
             std::printf("Invalid Number of Channels\n");
-            pixels.clear();
-            pixels.shrink_to_fit();
+            releasePixels(pixels);
             return false;
     }
 
@@ -90,8 +96,7 @@ bool RawImage::makeTexture(int width, int height, int channels) {
     if (wanted == 0 || wanted != pixels.size()) {
         std::printf("Texture size %d x %d x %d does not match the %zu bytes loaded\n", width,
                     height, channels, pixels.size());
-        pixels.clear();
-        pixels.shrink_to_fit();
+        releasePixels(pixels);
         return false;
     }
 
@@ -104,7 +109,6 @@ bool RawImage::makeTexture(int width, int height, int channels) {
                  pixels.data());
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 
-    pixels.clear();
-    pixels.shrink_to_fit();
+    releasePixels(pixels);
     return true;
 }

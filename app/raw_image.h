@@ -23,7 +23,6 @@ public:
     RawImage& operator=(const RawImage&) = delete;
     RawImage(RawImage&&) = default;
     RawImage& operator=(RawImage&&) = default;
-    virtual ~RawImage() = default;
 
     // Reads width x height x channels bytes from path into pixels. Prints
     // "Texture file not found: <path>...Quitting." (no line end) and returns false when the file

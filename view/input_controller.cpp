@@ -45,7 +45,7 @@ void InputController::onMouseButton(int button, int state, int x, int y) {
         if (button == GLUT_MIDDLE_BUTTON) {
             rotating = false;
         } else if (button == GLUT_LEFT_BUTTON) {
-            if (titleShown) titleShown = 0;
+            titleShown = 0;
         }
         // A right release does nothing.
     }
