@@ -12,7 +12,6 @@
 #define GL_GLEXT_PROTOTYPES
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>

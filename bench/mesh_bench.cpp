@@ -4,10 +4,8 @@
 
 #include "bench/bench_support.h"
 
-#include <malloc.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,8 +14,6 @@
 #include "mesh/obj_reader.h"
 
 namespace {
-
-// Console output of the mesh steps goes nowhere during the timings.
 
 const std::string& objFile(int triangles) {
     static std::map<int, std::string> paths;

@@ -4,10 +4,6 @@
 
 #include "bench/bench_support.h"
 
-#include <malloc.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <string>
 
 #include "creature/world.h"

@@ -106,12 +106,6 @@ std::vector<int> matchPoints(const Model& source, const Model& ours,
     return match;
 }
 
-void build(Model& m) {
-    ::testing::internal::CaptureStdout();
-    m.buildHalfEdges();
-    ::testing::internal::GetCapturedStdout();
-}
-
 Model refineOnce(Model& m) {
     ::testing::internal::CaptureStdout();
     Model r = subdivide(m);
@@ -121,7 +115,7 @@ Model refineOnce(Model& m) {
 
 // Positions within 1e-5 relative, one for one; returns the largest relative difference.
 float comparePositions(const std::string& name, Model& source) {
-    build(source);
+    fixtures::buildQuietly(source);
     const Model ours = refineOnce(source);
     const Reference theirs(source);
     EXPECT_EQ(ours.positions.size(), theirs.refined.size()) << name;
@@ -144,7 +138,7 @@ float comparePositions(const std::string& name, Model& source) {
 
 // Interior limit normals along the reference's tangent cross product, within 1e-4.
 void compareLimitNormals(const std::string& name, Model& source) {
-    build(source);
+    fixtures::buildQuietly(source);
     Model ours = refineOnce(source);
     ours.relinkHalfEdges();
     computeLimitNormals(ours);

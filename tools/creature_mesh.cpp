@@ -24,15 +24,8 @@ double Profile::at(double t) const {
 
 TubeShape TubeShape::ellipsoid(const Point& centre, const Point& axis, const Point& side,
                                double sideRadius, double depthRadius) {
-    TubeShape shape;
-    shape.from = centre - axis;
-    shape.via = centre;
-    shape.to = centre + axis;
-    shape.side = side;
-    shape.width = Profile::constant(sideRadius);
-    shape.depth = Profile::constant(depthRadius);
-    shape.roundness = 1.0;
-    return shape;
+    return curved(centre - axis, centre, centre + axis, side, Profile::constant(sideRadius),
+                  Profile::constant(depthRadius), 1.0);
 }
 
 TubeShape TubeShape::curved(const Point& from, const Point& via, const Point& to, const Point& side,
@@ -134,7 +127,7 @@ void appendMirrorImage(CreatureMesh& mesh, const std::string& name, size_t sourc
         mesh.texCoords.push_back(mesh.texCoords[static_cast<size_t>(i)]);
     }
     PartMesh image{name, {}};
-    for (const Triangle& t : mesh.parts[source].triangles) {
+    for (const Triangle& t : original.triangles) {
         image.triangles.push_back({t[0] + shift, t[2] + shift, t[1] + shift});
     }
     mesh.parts.push_back(std::move(image));

@@ -19,12 +19,9 @@ int main(int argc, char** argv) {
         path += "/";
         path += name;
         std::FILE* file = std::fopen(path.c_str(), "wb");
-        if (file == nullptr) {
-            std::fprintf(stderr, "Cannot write %s\n", path.c_str());
-            return 1;
-        }
-        const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        if (std::fclose(file) != 0 || !written) {
+        const bool written =
+            file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        if (file == nullptr || std::fclose(file) != 0 || !written) {
             std::fprintf(stderr, "Cannot write %s\n", path.c_str());
             return 1;
         }

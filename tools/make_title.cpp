@@ -57,14 +57,11 @@ public:
 
     void blend(int x, int y, Rgb colour, float alpha) {
         if (x < 0 || y < 0 || x >= SIZE || y >= SIZE || alpha <= 0.0f) return;
-        alpha = std::min(alpha, 1.0f);
-        Rgb& p = pixels_[static_cast<std::size_t>(y) * SIZE + static_cast<std::size_t>(x)];
-        p = mix(p, colour, alpha);
+        Rgb& p = at(x, y);
+        p = mix(p, colour, std::min(alpha, 1.0f));
     }
 
-    Rgb& at(int x, int y) {
-        return pixels_[static_cast<std::size_t>(y) * SIZE + static_cast<std::size_t>(x)];
-    }
+    Rgb& at(int x, int y) { return pixels_[index(x, y)]; }
 
     // Rows bottom first, 8 bits per channel.
     bool write(const char* path) const {
@@ -74,8 +71,7 @@ public:
         bool ok = true;
         for (int y = SIZE - 1; y >= 0 && ok; --y) {
             for (int x = 0; x < SIZE; ++x) {
-                const Rgb& p =
-                    pixels_[static_cast<std::size_t>(y) * SIZE + static_cast<std::size_t>(x)];
+                const Rgb& p = pixels_[index(x, y)];
                 const std::size_t i = static_cast<std::size_t>(x) * 3;
                 row[i] = toByte(p.r);
                 row[i + 1] = toByte(p.g);
@@ -87,6 +83,10 @@ public:
     }
 
 private:
+    static std::size_t index(int x, int y) {
+        return static_cast<std::size_t>(y) * SIZE + static_cast<std::size_t>(x);
+    }
+
     static unsigned char toByte(float v) {
         return static_cast<unsigned char>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
     }

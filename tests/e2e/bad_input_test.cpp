@@ -19,15 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* TITLE = "Subdivision Surfaces";
-constexpr int LEFT = 1;
-constexpr WindowPoint EMPTY_SKY{512, 40};
-
-std::string shotPath(const std::string& name) {
-    fs::create_directories(CREATURES_E2E_SHOT_DIR);
-    return std::string(CREATURES_E2E_SHOT_DIR) + "/" + name;
-}
-
 // A closed sphere of radius 2 with rings x segments quads split in two, as OBJ text: one body
 // part, clockwise seen from outside like the shipped creatures.
 std::string sphereObj(int rings, int segments) {

@@ -42,10 +42,6 @@ using namespace e2e;
 
 namespace {
 
-constexpr const char* TITLE = "Subdivision Surfaces";
-constexpr int LEFT = 1;
-constexpr int MIDDLE = 2;
-constexpr int RIGHT = 3;
 constexpr int WIDTH = 1024;
 constexpr int HEIGHT = 768;
 
@@ -440,12 +436,8 @@ private:
         for (int y = 4; y < image.height() - 4; y += 6) {
             for (int x = 4; x < image.width() - 4; x += 6) {
                 const Rgb p = image.at(x, y);
-                const bool clear = std::abs(p.r - CLEAR_COLOUR.r) <= 8 &&
-                                   std::abs(p.g - CLEAR_COLOUR.g) <= 8 &&
-                                   std::abs(p.b - CLEAR_COLOUR.b) <= 8;
-                const bool grey =
-                    std::abs(p.r - 51) <= 4 && std::abs(p.g - 51) <= 4 && std::abs(p.b - 51) <= 4;
-                if (!clear && !grey) candidates.push_back({x, y});
+                if (!isNear(p, CLEAR_COLOUR, 8) && !isNear(p, {51, 51, 51}, 4))
+                    candidates.push_back({x, y});
             }
         }
         if (candidates.empty()) return {uniform(0, WIDTH - 1), uniform(0, HEIGHT - 1)};

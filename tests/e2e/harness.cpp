@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace e2e {
 
@@ -45,23 +46,22 @@ void Image::set(int x, int y, Rgb colour) {
             static_cast<std::size_t>(x)] = colour;
 }
 
-double Image::fractionNear(Rect rect, Rgb colour, int tolerance) const {
-    const int x0 = std::max(rect.x, 0);
-    const int y0 = std::max(rect.y, 0);
-    const int x1 = std::min(rect.x + rect.width, width_);
-    const int y1 = std::min(rect.y + rect.height, height_);
-    if (x1 <= x0 || y1 <= y0) return 0.0;
+long Image::countNear(Rect rect, Rgb colour, int tolerance) const {
     long near = 0;
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            const Rgb p = at(x, y);
-            if (std::abs(p.r - colour.r) <= tolerance && std::abs(p.g - colour.g) <= tolerance &&
-                std::abs(p.b - colour.b) <= tolerance) {
-                ++near;
-            }
+    for (int y = std::max(rect.y, 0); y < std::min(rect.y + rect.height, height_); ++y) {
+        for (int x = std::max(rect.x, 0); x < std::min(rect.x + rect.width, width_); ++x) {
+            if (isNear(at(x, y), colour, tolerance)) ++near;
         }
     }
-    return static_cast<double>(near) / (static_cast<double>(x1 - x0) * (y1 - y0));
+    return near;
+}
+
+double Image::fractionNear(Rect rect, Rgb colour, int tolerance) const {
+    const int width = std::min(rect.x + rect.width, width_) - std::max(rect.x, 0);
+    const int height = std::min(rect.y + rect.height, height_) - std::max(rect.y, 0);
+    if (width <= 0 || height <= 0) return 0.0;
+    return static_cast<double>(countNear(rect, colour, tolerance)) /
+           (static_cast<double>(width) * height);
 }
 
 bool Image::savePng(const std::string& path) const {
@@ -129,6 +129,11 @@ bool showsPopulation(const Image& image) {
     if (image.width() != 1024 || image.height() != 768 || showsTitle(image)) return false;
     return image.fractionNear({0, 0, 1024, 200}, CLEAR_COLOUR) == 1.0 &&
            image.fractionNear({0, 384, 1024, 384}, CLEAR_COLOUR, 6) < 0.99;
+}
+
+std::string shotPath(const std::string& name) {
+    std::filesystem::create_directories(CREATURES_E2E_SHOT_DIR);
+    return std::string(CREATURES_E2E_SHOT_DIR) + "/" + name;
 }
 
 // ---- ChildProcess -----------------------------------------------------------------------------
@@ -274,6 +279,14 @@ int shiftOf(unsigned long mask) {
     return shift;
 }
 
+// The window's whole contents (to be freed with XDestroyImage), or null when it cannot be read.
+XImage* windowImage(Display* d, unsigned long window) {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(d, window, &attributes) == 0) return nullptr;
+    return XGetImage(d, window, 0, 0, static_cast<unsigned>(attributes.width),
+                     static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+}
+
 std::uint8_t channel(unsigned long pixel, unsigned long mask) {
     if (mask == 0) return 0;
     const unsigned long value = (pixel & mask) >> shiftOf(mask);
@@ -375,15 +388,11 @@ Image XSession::grabWhen(unsigned long window, const std::function<bool(const Im
 }
 
 Image XSession::grab(unsigned long window) {
-    Display* d = dpy(display_);
-    XWindowAttributes attributes;
-    if (XGetWindowAttributes(d, window, &attributes) == 0) return {};
-    XImage* ximage = XGetImage(d, window, 0, 0, static_cast<unsigned>(attributes.width),
-                               static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    XImage* ximage = windowImage(dpy(display_), window);
     if (ximage == nullptr) return {};
-    Image image(attributes.width, attributes.height);
-    for (int y = 0; y < attributes.height; ++y) {
-        for (int x = 0; x < attributes.width; ++x) {
+    Image image(ximage->width, ximage->height);
+    for (int y = 0; y < ximage->height; ++y) {
+        for (int x = 0; x < ximage->width; ++x) {
             const unsigned long pixel = XGetPixel(ximage, x, y);
             image.set(x, y,
                       {channel(pixel, ximage->red_mask), channel(pixel, ximage->green_mask),
@@ -395,15 +404,11 @@ Image XSession::grab(unsigned long window) {
 }
 
 std::uint64_t XSession::digest(unsigned long window) {
-    Display* d = dpy(display_);
-    XWindowAttributes attributes;
-    if (XGetWindowAttributes(d, window, &attributes) == 0) return 0;
-    XImage* ximage = XGetImage(d, window, 0, 0, static_cast<unsigned>(attributes.width),
-                               static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    XImage* ximage = windowImage(dpy(display_), window);
     if (ximage == nullptr) return 0;
     // FNV-1a over the rows' bytes (without the padding at their ends).
     std::uint64_t hash = 14695981039346656037ull;
-    const std::size_t rowBytes = static_cast<std::size_t>(attributes.width) *
+    const std::size_t rowBytes = static_cast<std::size_t>(ximage->width) *
                                  static_cast<std::size_t>(ximage->bits_per_pixel) / 8;
     for (int y = 0; y < ximage->height; ++y) {
         const auto* row =

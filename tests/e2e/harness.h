@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -35,6 +36,12 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
+// Within tolerance of each other in every channel.
+inline bool isNear(Rgb a, Rgb b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+           std::abs(a.b - b.b) <= tolerance;
+}
+
 // The viewer's clear colour (0.41, 0.61, 0.81) on an 8-bit display.
 inline constexpr Rgb CLEAR_COLOUR{105, 156, 207};
 
@@ -57,8 +64,9 @@ public:
     Rgb at(int x, int y) const;
     void set(int x, int y, Rgb colour);
 
-    // The share of the pixels in rect (clipped to the image) within tolerance of colour in
-    // every channel; 0 for an empty rect.
+    // The pixels in rect (clipped to the image) within tolerance of colour in every channel, and
+    // their share of the rect's pixels (0 for an empty rect).
+    long countNear(Rect rect, Rgb colour, int tolerance) const;
     double fractionNear(Rect rect, Rgb colour, int tolerance = 2) const;
     Rect whole() const { return {0, 0, width_, height_}; }
 
@@ -76,12 +84,18 @@ Image halfSize(const Image& image);
 
 // ---- What the viewer shows, in a 1024 x 768 window ----
 
+// The viewer window's title.
+inline constexpr const char* TITLE = "Subdivision Surfaces";
+
 // The title picture: a square about 742 pixels high in the middle, the clear colour in the
 // bands left and right of it, hardly any clear colour inside it.
 bool showsTitle(const Image& image);
 // The start population: no title, the clear colour above the creatures, and the creatures (at
 // least 1% of the pixels in the lower half not the clear colour).
 bool showsPopulation(const Image& image);
+
+// Where the end-to-end tests save a screenshot called name (the directory is made if need be).
+std::string shotPath(const std::string& name);
 
 // How a child process ended.
 struct ExitStatus {
@@ -136,6 +150,11 @@ private:
     std::thread errorReader_;
 };
 
+// Pointer buttons as X numbers them.
+inline constexpr int LEFT = 1;
+inline constexpr int MIDDLE = 2;
+inline constexpr int RIGHT = 3;
+
 // A connection to the X display in DISPLAY.
 class XSession {
 public:
@@ -161,9 +180,10 @@ public:
     // pixel differ in their digests (but for a hash collision). 0 when it cannot be read.
     std::uint64_t digest(unsigned long window);
 
-    // Synthetic input, as if from the real devices. Coordinates are window pixels.
+    // Synthetic input, as if from the real devices. Coordinates are window pixels; buttons are
+    // LEFT, MIDDLE and RIGHT.
     void movePointer(unsigned long window, int x, int y);
-    void pressButton(int button);  // 1 left, 2 middle, 3 right
+    void pressButton(int button);
     void releaseButton(int button);
     void click(unsigned long window, int x, int y, int button);
     // A key by its X keysym name ("Escape", "u", "F1"), with Shift held if asked. The window

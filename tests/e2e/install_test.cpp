@@ -16,9 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* TITLE = "Subdivision Surfaces";
-constexpr WindowPoint EMPTY_SKY{512, 40};
-
 class InstalledViewer : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -13,22 +13,10 @@
 namespace e2e {
 namespace {
 
-constexpr const char* TITLE = "Subdivision Surfaces";
-constexpr int LEFT = 1;
-constexpr int MIDDLE = 2;
-
-// A spot above the creatures where no pick sphere is.
-constexpr WindowPoint EMPTY_SKY{512, 40};
-
 // Regions of the start view: the centre creature, and the rabbit on the left.
 constexpr Rect CENTRE_CREATURE{362, 400, 300, 368};
 constexpr Rect LEFT_CREATURE{0, 400, 300, 368};
 constexpr Rect LOWER_HALF{0, 384, 1024, 384};
-
-std::string shotPath(const std::string& name) {
-    std::filesystem::create_directories(CREATURES_E2E_SHOT_DIR);
-    return std::string(CREATURES_E2E_SHOT_DIR) + "/" + name;
-}
 
 std::string file(const std::string& name) {
     return std::string(CREATURES_SOURCE_DIR) + "/model_data/" + name;

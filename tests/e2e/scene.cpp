@@ -19,9 +19,7 @@ const char* const START_FILES[3] = {"./model_data/bird1.obj", "./model_data/squa
 const Point3 START_POSITIONS[3] = {{10, -6.5, -5}, {0, -6.5, 0}, {-10, -6.5, -5}};
 
 bool isClear(Rgb p, int tolerance) {
-    return std::abs(p.r - CLEAR_COLOUR.r) <= tolerance &&
-           std::abs(p.g - CLEAR_COLOUR.g) <= tolerance &&
-           std::abs(p.b - CLEAR_COLOUR.b) <= tolerance;
+    return isNear(p, CLEAR_COLOUR, tolerance);
 }
 
 }  // namespace
@@ -159,12 +157,7 @@ double silhouetteDifference(const Image& a, const Image& b, Rect rect) {
 }
 
 long linkGreyPixels(const Image& image, Rect rect) {
-    const double share = image.fractionNear(rect, {51, 51, 51}, 3);
-    const int x0 = std::max(rect.x, 0), y0 = std::max(rect.y, 0);
-    const int x1 = std::min(rect.x + rect.width, image.width());
-    const int y1 = std::min(rect.y + rect.height, image.height());
-    if (x1 <= x0 || y1 <= y0) return 0;
-    return std::lround(share * (x1 - x0) * (y1 - y0));
+    return image.countNear(rect, {51, 51, 51}, 3);
 }
 
 }  // namespace e2e

@@ -28,6 +28,9 @@ struct WindowPoint {
     int y = 0;  // from the top, as X and GLUT count
 };
 
+// A spot above the start creatures where no pick sphere is.
+inline constexpr WindowPoint EMPTY_SKY{512, 40};
+
 // Where scene point p appears in the 1024 x 768 window: the camera's translation, then
 // gluPerspective(45, 4 / 3, ...).
 WindowPoint project(Point3 p, ViewOffsets view = {});

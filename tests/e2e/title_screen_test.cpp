@@ -12,15 +12,6 @@
 namespace e2e {
 namespace {
 
-constexpr const char* TITLE = "Subdivision Surfaces";
-constexpr int LEFT = 1;
-constexpr int RIGHT = 3;
-
-std::string shotPath(const std::string& name) {
-    std::filesystem::create_directories(CREATURES_E2E_SHOT_DIR);
-    return std::string(CREATURES_E2E_SHOT_DIR) + "/" + name;
-}
-
 class TitleScreenTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(x.connected()) << "no X display in DISPLAY"; }
