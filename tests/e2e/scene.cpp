@@ -160,4 +160,8 @@ long linkGreyPixels(const Image& image, Rect rect) {
     return image.countNear(rect, {51, 51, 51}, 3);
 }
 
+bool showsFamilyLinks(const Image& image, Rect rect) {
+    return linkGreyPixels(image, rect) > 10;
+}
+
 }  // namespace e2e

@@ -66,4 +66,9 @@ double silhouetteDifference(const Image& a, const Image& b, Rect rect);
 // Pixels of rect within tolerance of the family links' grey (0.2, 0.2, 0.2).
 long linkGreyPixels(const Image& image, Rect rect);
 
+// Whether rect shows family links. A link is a line dozens of pixels long, while the shading of
+// a pale creature passes through the same grey in a stray pixel or two, so a handful of matches
+// is not a link.
+bool showsFamilyLinks(const Image& image, Rect rect);
+
 }  // namespace e2e
