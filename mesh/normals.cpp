@@ -7,6 +7,7 @@
 
 #include "mesh/model.h"
 #include "mesh/ring_walk.h"
+#include "mesh/vertex_lookup.h"
 
 namespace {
 
@@ -39,50 +40,43 @@ public:
                part_.halfEdge(vertex.edge).boundary == 0;
     }
 
-    // The sum of the face normals around vertex v, walking from its edge; for a boundary vertex
-    // from its boundary edge across the neighbouring triangles to the other boundary.
+    // The sum of the face normals around vertex v, walking from its edge: round the ring of an
+    // interior vertex, and for a boundary vertex from its boundary edge back across the
+    // neighbouring triangles until the other boundary is reached.
     Vec3 sumAround(RecordIndex v) const {
         const MeshVertex& vertex = part_.vertex(v);
-        const size_t limit = ringStepLimit(part_.halfEdges.size());
         Vec3 s{};
-        RecordIndex h = vertex.edge;
-        if (h == NONE_INDEX) return s;
-        if (vertex.boundary != 0) {
-            for (size_t step = 0;; ++step) {
-                if (step == limit) return fault(vertex, s);
-                s += faceNormal(h);
-                const RecordIndex p = part_.halfEdge(h).prev;
-                if (p == NONE_INDEX) return fault(vertex, s);
-                if (part_.halfEdge(p).boundary != 0) break;
-                h = part_.halfEdge(p).twin;
-                if (h == NONE_INDEX) return fault(vertex, s);
-                if (part_.halfEdge(h).boundary != 0) break;
+        if (vertex.edge == NONE_INDEX) return s;
+        if (vertex.boundary == 0) {
+            for (RingWalk walk(part_, v, vertex.edge, RingTurn::kOutgoing, kOperation);
+                 !walk.atEnd(); walk.advance()) {
+                s += faceNormal(walk.edge());
             }
-        } else {
-            for (size_t step = 0;; ++step) {
-                if (step == limit) return fault(vertex, s);
-                s += faceNormal(h);
-                const RecordIndex twin = part_.halfEdge(h).twin;
-                if (twin == NONE_INDEX) return fault(vertex, s);
-                h = part_.halfEdge(twin).next;
-                if (h == vertex.edge) break;
-            }
+            return s;
+        }
+        for (RingWalk walk(part_, v, vertex.edge, RingTurn::kBackward, kOperation, RingEnd::kNever);
+             !walk.atEnd();) {
+            s += faceNormal(walk.edge());
+            if (validHalfEdge(walk.edge().prev) && part_.halfEdge(walk.edge().prev).boundary != 0)
+                break;
+            walk.advance();
+            if (!walk.atEnd() && walk.edge().boundary != 0) break;
         }
         return s;
     }
 
 private:
-    Vec3 faceNormal(RecordIndex h) const {
-        const RecordIndex f = part_.halfEdge(h).face;
-        if (f == NONE_INDEX) return {};
-        const int32_t index = part_.face(f).index;
-        if (index < 0 || static_cast<size_t>(index) >= part_.faceNormals.size()) return {};
-        return part_.faceNormals[static_cast<size_t>(index)];
+    static constexpr const char* kOperation = "vertex normal";
+
+    bool validHalfEdge(RecordIndex r) const {
+        return static_cast<size_t>(r) < part_.arena->halfEdges.size();
     }
 
-    Vec3 fault(const MeshVertex& vertex, const Vec3& s) const {
-        reportRingFault("vertex normal", part_.name, vertex.positionIndex);
-        return s;
+    Vec3 faceNormal(const HalfEdge& h) const {
+        if (static_cast<size_t>(h.face) >= part_.arena->faces.size()) return {};
+        const int32_t index = part_.face(h.face).index;
+        if (index < 0 || static_cast<size_t>(index) >= part_.faceNormals.size()) return {};
+        return part_.faceNormals[static_cast<size_t>(index)];
     }
 
     const BodyPart& part_;
@@ -115,17 +109,10 @@ void Model::computeNormals() {
         bool known = false;
     };
     std::vector<Cached> cache;
-    std::vector<RecordIndex> vertexOf(positions.size(), NONE_INDEX);
+    VertexLookup lookup(positions.size());
     for (const BodyPart& part : parts) {
         if (!part.arena) continue;
-        // Position index -> the part's first vertex record with it (the first match of a scan).
-        for (RecordIndex v : part.vertices) {
-            const int32_t p = part.vertex(v).positionIndex;
-            if (p >= 0 && static_cast<size_t>(p) < vertexOf.size() &&
-                vertexOf[static_cast<size_t>(p)] == NONE_INDEX) {
-                vertexOf[static_cast<size_t>(p)] = v;
-            }
-        }
+        lookup.addPart(part);
         if (cache.size() < part.arena->vertices.size()) cache.resize(part.arena->vertices.size());
         const VertexNormals walker(part);
 
@@ -134,10 +121,12 @@ void Model::computeNormals() {
             for (size_t k = 0; k < corners; ++k) {
                 const Corner& corner = polygon[k];
                 const int32_t p = corner.positionIndex;
+                // Only corners whose position exists have a vertex to walk around.
+                const int32_t place =
+                    p >= 0 && static_cast<size_t>(p) < positions.size() ? lookup.find(p) : -1;
                 Vec3 normal{};
-                if (p >= 0 && static_cast<size_t>(p) < vertexOf.size() &&
-                    vertexOf[static_cast<size_t>(p)] != NONE_INDEX) {
-                    const RecordIndex v = vertexOf[static_cast<size_t>(p)];
+                if (place >= 0) {
+                    const RecordIndex v = part.vertices[static_cast<size_t>(place)];
                     if (walker.hasStrayEdge(v)) std::printf("This should never happen!\n");
                     Cached& c = cache[static_cast<size_t>(v)];
                     if (!c.known) {
@@ -157,11 +146,9 @@ void Model::computeNormals() {
         }
 
         for (RecordIndex v : part.vertices) {
-            const int32_t p = part.vertex(v).positionIndex;
-            if (p >= 0 && static_cast<size_t>(p) < vertexOf.size())
-                vertexOf[static_cast<size_t>(p)] = NONE_INDEX;
-            cache[static_cast<size_t>(v)] = Cached{};
+            if (static_cast<size_t>(v) < cache.size()) cache[static_cast<size_t>(v)] = Cached{};
         }
+        lookup.clear(part);
     }
     std::printf("Done\n");
 }

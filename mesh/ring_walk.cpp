@@ -31,15 +31,10 @@ void reportRingFault(const char* operation, const std::string& partName, int32_t
     currentHandler()(operation, partName, positionIndex);
 }
 
-RecordIndex firstBoundaryHalfEdge(const HalfEdge* halfEdges, size_t count, RecordIndex h,
-                                  RingDirection direction, size_t limit) {
-    const auto valid = [count](RecordIndex r) { return static_cast<uint32_t>(r) < count; };
-    for (size_t step = 0; step < limit && valid(h); ++step) {
-        const HalfEdge& e = halfEdges[h];
-        if (e.boundary != 0) return h;
-        if (!valid(e.twin)) return NONE_INDEX;
-        const HalfEdge& twin = halfEdges[e.twin];
-        h = direction == RingDirection::kOutgoing ? twin.next : twin.prev;
-    }
-    return NONE_INDEX;
+void RingWalk::breakOff() {
+    current_ = NONE_INDEX;
+    const MeshVertex* v = static_cast<uint32_t>(vertex_) < part_.arena->vertices.size()
+                              ? &part_.vertex(vertex_)
+                              : nullptr;
+    reportRingFault(operation_, part_.name, v ? v->positionIndex : NONE_INDEX);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mesh/ring_walk.h"
+#include "mesh/vertex_lookup.h"
 
 namespace {
 
@@ -51,8 +52,7 @@ public:
           positions_(positions),
           directions_(directions),
           halfEdgeCount_(part.arena->halfEdges.size()),
-          vertexCount_(part.arena->vertices.size()),
-          stepLimit_(ringStepLimit(part.halfEdges.size())) {}
+          vertexCount_(part.arena->vertices.size()) {}
 
     // A boundary vertex whose edge is not a boundary half-edge.
     bool strayEdge(RecordIndex v) const {
@@ -74,6 +74,8 @@ public:
     }
 
 private:
+    static constexpr const char* kOperation = "limit normal";
+
     bool validHalfEdge(RecordIndex r) const { return static_cast<uint32_t>(r) < halfEdgeCount_; }
 
     Vec3 positionOf(RecordIndex r) const {
@@ -83,49 +85,40 @@ private:
         return positions_[static_cast<size_t>(p)];
     }
 
-    void fault(RecordIndex v) const {
-        reportRingFault("limit normal", part_.name, part_.vertex(v).positionIndex);
-    }
-
+    // (B2 - P) x (B1 - B2): B1 the target of the vertex's edge, B2 the origin of the first
+    // boundary half-edge among its incoming ones, walking from the one before the edge.
     Vec3 boundaryCross(RecordIndex v) const {
         const MeshVertex& vertex = part_.vertex(v);
         const Vec3 p = positionOf(v);
         if (!validHalfEdge(vertex.edge)) {
-            fault(v);
+            reportRingFault(kOperation, part_.name, vertex.positionIndex);
             return {};
         }
-        const Vec3 b1 = positionOf(part_.halfEdge(vertex.edge).target);
-        // B2: the origin of the first boundary half-edge among the incoming ones, walking from
-        // the one before the edge across twins.
-        const RecordIndex in = firstBoundaryHalfEdge(part_.arena->halfEdges.data(), halfEdgeCount_,
-                                                     part_.halfEdge(vertex.edge).prev,
-                                                     RingDirection::kIncoming, stepLimit_);
-        if (in == NONE_INDEX) fault(v);
-        const Vec3 b2 = in == NONE_INDEX ? p : positionOf(part_.halfEdge(in).origin);
-        return cross(b2 - p, b1 - b2);
-    }
-
-    Vec3 interiorCross(RecordIndex v) const {
-        const MeshVertex& vertex = part_.vertex(v);
-        const int32_t n = vertex.valence;
-        Vec3 tcos{};
-        Vec3 tsin{};
-        const RecordIndex start = vertex.edge;
-        RecordIndex h = start;
-        bool closed = false;
-        for (size_t step = 0; step < stepLimit_ && validHalfEdge(h); ++step) {
-            const HalfEdge& e = part_.halfEdge(h);
-            const Vec3 q = positionOf(e.target);
-            const Direction d = directions_.at(static_cast<int32_t>(step), n);
-            tcos += d.c * q;
-            tsin += d.s * q;
-            h = validHalfEdge(e.twin) ? part_.halfEdge(e.twin).next : NONE_INDEX;
-            if (h == start) {
-                closed = true;
+        const HalfEdge& edge = part_.halfEdge(vertex.edge);
+        const Vec3 b1 = positionOf(edge.target);
+        Vec3 b2 = p;
+        for (RingWalk walk(part_, v, edge.prev, RingTurn::kIncoming, kOperation, RingEnd::kNever);
+             !walk.atEnd(); walk.advance()) {
+            if (walk.edge().boundary != 0) {
+                b2 = positionOf(walk.edge().origin);
                 break;
             }
         }
-        if (!closed) fault(v);
+        return cross(b2 - p, b1 - b2);
+    }
+
+    // Tsin x Tcos over the ring, walked from the vertex's edge.
+    Vec3 interiorCross(RecordIndex v) const {
+        const int32_t n = part_.vertex(v).valence;
+        Vec3 tcos{};
+        Vec3 tsin{};
+        for (RingWalk walk(part_, v, part_.vertex(v).edge, RingTurn::kOutgoing, kOperation);
+             !walk.atEnd(); walk.advance()) {
+            const Vec3 q = positionOf(walk.edge().target);
+            const Direction d = directions_.at(static_cast<int32_t>(walk.visited() - 1), n);
+            tcos += d.c * q;
+            tsin += d.s * q;
+        }
         return cross(tsin, tcos);
     }
 
@@ -134,33 +127,21 @@ private:
     RingDirections& directions_;
     size_t halfEdgeCount_;
     size_t vertexCount_;
-    size_t stepLimit_;
 };
 
 }  // namespace
 
 void computeLimitNormals(Model& model) {
     RingDirections directions;
-    // Per position index, for the part at hand: the first vertex record with that index (the
-    // first match of a scan of the part's vertices from its first entry), and whether its
-    // normal has been handled. Every corner at the same vertex would store the same normal, so
-    // it is computed at the first corner only.
-    std::vector<RecordIndex> vertexOf(model.normals.size(), NONE_INDEX);
+    // Every corner at the same vertex would store the same normal, so it is computed at the
+    // vertex's first corner only; the message for a stray edge still comes once per corner.
     enum : uint8_t { kOpen = 0, kHandled = 1, kHandledStray = 2 };
     std::vector<uint8_t> state(model.normals.size(), kOpen);
+    VertexLookup lookup(model.normals.size());
 
     for (const BodyPart& part : model.parts) {
         if (part.polygons.empty() || !part.arena) continue;
-        const size_t vertexCount = part.arena->vertices.size();
-        for (RecordIndex v : part.vertices) {
-            if (static_cast<uint32_t>(v) >= vertexCount) continue;
-            const int32_t p = part.vertex(v).positionIndex;
-            if (static_cast<uint32_t>(p) < vertexOf.size() &&
-                vertexOf[static_cast<size_t>(p)] == NONE_INDEX) {
-                vertexOf[static_cast<size_t>(p)] = v;
-            }
-        }
-
+        lookup.addPart(part);
         const LimitNormals limit(part, model.positions, directions);
         for (const Polygon& polygon : part.polygons) {
             const size_t corners = polygon.size() < 3 ? polygon.size() : 3;
@@ -168,10 +149,11 @@ void computeLimitNormals(Model& model) {
                 const int32_t g = polygon[k].positionIndex;
                 // A corner without a vertex record, or whose entry the list does not hold, is
                 // skipped.
-                if (static_cast<uint32_t>(g) >= vertexOf.size()) continue;
+                if (static_cast<uint32_t>(g) >= state.size()) continue;
+                const int32_t place = lookup.find(g);
+                if (place < 0) continue;
+                const RecordIndex v = part.vertices[static_cast<size_t>(place)];
                 const auto at = static_cast<size_t>(g);
-                const RecordIndex v = vertexOf[at];
-                if (v == NONE_INDEX) continue;
                 if (state[at] == kOpen) {
                     state[at] = limit.strayEdge(v) ? kHandledStray : kHandled;
                     if (state[at] == kHandledStray) std::printf("bLAH");
@@ -184,12 +166,10 @@ void computeLimitNormals(Model& model) {
         }
 
         for (RecordIndex v : part.vertices) {
-            if (static_cast<uint32_t>(v) >= vertexCount) continue;
+            if (static_cast<size_t>(v) >= part.arena->vertices.size()) continue;
             const int32_t p = part.vertex(v).positionIndex;
-            if (static_cast<uint32_t>(p) < vertexOf.size()) {
-                vertexOf[static_cast<size_t>(p)] = NONE_INDEX;
-                state[static_cast<size_t>(p)] = kOpen;
-            }
+            if (static_cast<uint32_t>(p) < state.size()) state[static_cast<size_t>(p)] = kOpen;
         }
+        lookup.clear(part);
     }
 }

@@ -34,6 +34,27 @@ float loopBeta(int32_t valence) {
     return computeBeta(valence);
 }
 
+Vec3 PointMask::apply(const Vec3* values, uint32_t count) const {
+    const auto at = [values, count](uint32_t i) { return i < count ? values[i] : Vec3{}; };
+    switch (kind) {
+        case Kind::kMidpoint:
+            return (at(a) + at(b)) * 0.5f;
+        case Kind::kSmoothEdge:
+            return (3.0f * (at(a) + at(b)) + (at(c) + at(d))) * 0.125f;
+        case Kind::kBoundaryVertex:
+            return (at(b) + at(c)) * 0.125f + at(a) * 0.75f;
+        case Kind::kKeep:
+            return at(a);
+        case Kind::kSmoothVertex: {
+            Vec3 sum{};
+            for (uint32_t i : *ring)
+                sum += at(i);
+            return beta * sum + keep * at(a);
+        }
+    }
+    return {};
+}
+
 PointRules::PointRules(BodyPart& part, const std::vector<Vec3>& positions,
                        const std::vector<Vec3>& normals)
     : part_(part),
@@ -44,8 +65,7 @@ PointRules::PointRules(BodyPart& part, const std::vector<Vec3>& positions,
       positions_(positions.data()),
       normals_(normals.data()),
       positionCount_(static_cast<uint32_t>(positions.size())),
-      normalCount_(static_cast<uint32_t>(normals.size())),
-      stepLimit_(ringStepLimit(part.halfEdges.size())) {}
+      normalCount_(static_cast<uint32_t>(normals.size())) {}
 
 void PointRules::fault(RecordIndex v) const {
     reportRingFault("subdivision", part_.name,
@@ -54,16 +74,24 @@ void PointRules::fault(RecordIndex v) const {
 
 RefinedPoint PointRules::edgePoint(RecordIndex h) {
     if (!validHalfEdge(h)) return {};
+    return applied(edgeMask(h));
+}
+
+RefinedPoint PointRules::vertexPoint(RecordIndex v) const {
+    if (!validVertex(v)) return {};
+    return applied(vertexMask(v));
+}
+
+PointMask PointRules::edgeMask(RecordIndex h) {
     HalfEdge& edge = halfEdges_[h];
-    const Vec3 p0 = positionOf(edge.origin);
-    const Vec3 p1 = positionOf(edge.target);
-    const Vec3 n0 = normalOf(edge.origin);
-    const Vec3 n1 = normalOf(edge.target);
-    const RefinedPoint midpoint{(p0 + p1) * 0.5f, (n0 + n1) * 0.5f};
-    if (edge.boundary != 0) return midpoint;
+    PointMask mask;
+    mask.kind = PointMask::Kind::kMidpoint;
+    mask.a = indexOf(edge.origin);
+    mask.b = indexOf(edge.target);
+    if (edge.boundary != 0) return mask;
     if (edge.sharpness > 0) {
         edge.sharpness -= 1;
-        return midpoint;
+        return mask;
     }
 
     // Smooth: the corners opposite the edge, in this triangle and across the twin.
@@ -72,71 +100,54 @@ RefinedPoint PointRules::edgePoint(RecordIndex h) {
     const RecordIndex twinNext = validHalfEdge(twin) ? halfEdges_[twin].next : NONE_INDEX;
     if (!validHalfEdge(next) || !validHalfEdge(twinNext)) {
         fault(edge.origin);
-        return midpoint;
+        return mask;
     }
-    const RecordIndex c1 = halfEdges_[next].target;
-    const RecordIndex c2 = halfEdges_[twinNext].target;
-    const Vec3 q1 = positionOf(c1);
-    const Vec3 q2 = positionOf(c2);
-    const Vec3 m1 = normalOf(c1);
-    const Vec3 m2 = normalOf(c2);
-    return {(3.0f * (p0 + p1) + (q1 + q2)) * 0.125f, (3.0f * (n0 + n1) + (m1 + m2)) * 0.125f};
+    mask.kind = PointMask::Kind::kSmoothEdge;
+    mask.c = indexOf(halfEdges_[next].target);
+    mask.d = indexOf(halfEdges_[twinNext].target);
+    return mask;
 }
 
-RefinedPoint PointRules::vertexPoint(RecordIndex v) const {
-    if (!validVertex(v)) return {};
+PointMask PointRules::vertexMask(RecordIndex v) const {
     const MeshVertex& vertex = vertices_[v];
-    if (vertex.boundary != 0) return boundaryVertexPoint(v);
-    if (vertex.sharpness > 0 || vertex.valence <= 0) return {positionOf(v), normalOf(v)};
-    return smoothVertexPoint(v);
-}
-
-RefinedPoint PointRules::boundaryVertexPoint(RecordIndex v) const {
-    const MeshVertex& vertex = vertices_[v];
-
-    // B1: the target of the first boundary half-edge among the outgoing ones, walking from the
-    // vertex's edge across twins; B2: the origin of the first boundary half-edge among the
-    // incoming ones, walking from the half-edge before the vertex's edge.
-    const RecordIndex out = firstBoundaryHalfEdge(halfEdges_, halfEdgeCount_, vertex.edge,
-                                                  RingDirection::kOutgoing, stepLimit_);
-    if (out == NONE_INDEX) fault(v);
-    const RecordIndex b1 = out == NONE_INDEX ? v : halfEdges_[out].target;
-    const RecordIndex before =
-        validHalfEdge(vertex.edge) ? halfEdges_[vertex.edge].prev : NONE_INDEX;
-    const RecordIndex in = firstBoundaryHalfEdge(halfEdges_, halfEdgeCount_, before,
-                                                 RingDirection::kIncoming, stepLimit_);
-    if (in == NONE_INDEX) fault(v);
-    const RecordIndex b2 = in == NONE_INDEX ? v : halfEdges_[in].origin;
-
-    const Vec3 p = positionOf(v);
-    const Vec3 n = normalOf(v);
-    return {(positionOf(b1) + positionOf(b2)) * 0.125f + p * 0.75f,
-            (normalOf(b1) + normalOf(b2)) * 0.125f + n * 0.75f};
-}
-
-RefinedPoint PointRules::smoothVertexPoint(RecordIndex v) const {
-    const MeshVertex& vertex = vertices_[v];
-    const int32_t n = vertex.valence;
-    const float beta = loopBeta(n);
-
-    // The ring: the targets of the outgoing half-edges, in walk order.
-    Vec3 ringPositions{};
-    Vec3 ringNormals{};
-    const RecordIndex start = vertex.edge;
-    RecordIndex h = start;
-    bool closed = false;
-    for (size_t step = 0; step < stepLimit_ && validHalfEdge(h); ++step) {
-        const HalfEdge& e = halfEdges_[h];
-        ringPositions += positionOf(e.target);
-        ringNormals += normalOf(e.target);
-        h = validHalfEdge(e.twin) ? halfEdges_[e.twin].next : NONE_INDEX;
-        if (h == start) {
-            closed = true;
-            break;
+    PointMask mask;
+    mask.a = indexOf(v);
+    if (vertex.boundary != 0) {
+        // B1: the target of the first boundary half-edge among the outgoing ones, walking from
+        // the vertex's edge across twins; B2: the origin of the first boundary half-edge among
+        // the incoming ones, walking from the half-edge before the vertex's edge.
+        mask.kind = PointMask::Kind::kBoundaryVertex;
+        mask.b = mask.c = mask.a;
+        for (RingWalk walk(part_, v, vertex.edge, RingTurn::kOutgoing, "subdivision",
+                           RingEnd::kNever);
+             !walk.atEnd(); walk.advance()) {
+            if (walk.edge().boundary != 0) {
+                mask.b = indexOf(walk.edge().target);
+                break;
+            }
         }
+        const RecordIndex before =
+            validHalfEdge(vertex.edge) ? halfEdges_[vertex.edge].prev : NONE_INDEX;
+        for (RingWalk walk(part_, v, before, RingTurn::kIncoming, "subdivision", RingEnd::kNever);
+             !walk.atEnd(); walk.advance()) {
+            if (walk.edge().boundary != 0) {
+                mask.c = indexOf(walk.edge().origin);
+                break;
+            }
+        }
+        return mask;
     }
-    if (!closed) fault(v);
+    if (vertex.sharpness > 0 || vertex.valence <= 0) return mask;  // kKeep
 
-    const float keep = 1.0f - static_cast<float>(n) * beta;
-    return {beta * ringPositions + keep * positionOf(v), beta * ringNormals + keep * normalOf(v)};
+    // Smooth: the targets of the outgoing half-edges, in walk order.
+    ring_.clear();
+    for (RingWalk walk(part_, v, vertex.edge, RingTurn::kOutgoing, "subdivision"); !walk.atEnd();
+         walk.advance()) {
+        ring_.push_back(indexOf(walk.edge().target));
+    }
+    mask.kind = PointMask::Kind::kSmoothVertex;
+    mask.beta = loopBeta(vertex.valence);
+    mask.keep = 1.0f - static_cast<float>(vertex.valence) * mask.beta;
+    mask.ring = &ring_;
+    return mask;
 }

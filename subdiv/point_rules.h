@@ -3,7 +3,8 @@
 //
 // Masks: 3/8, 3/8, 1/8, 1/8 on smooth edges; 1/2, 1/2 on boundary and crease edges; Loop's beta on
 // smooth interior vertices; 1/8, 3/4, 1/8 on boundary vertices; a corner (an interior vertex with
-// positive sharpness) stays where it is.
+// positive sharpness) stays where it is. A rule works out its mask once, from the topology, and
+// applies it to the positions and to the normals alike.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,25 @@ struct RefinedPoint {
 // (1/n) (5/8 - (3/8 + cos(2 pi / n) / 4)^2), computed in double and rounded to a float once.
 // 0.1875 for valence 3, 0.12109375 for 4, 0.0625 for 6. A valence of 0 or less has no ring: 0.
 float loopBeta(int32_t valence);
+
+// Which points a rule weighs, by position index, and how. Applied to any per-position attribute
+// (positions, normals); an index the attribute does not hold reads as the zero vector.
+struct PointMask {
+    enum class Kind : uint8_t {
+        kMidpoint,        // (a + b) / 2
+        kSmoothEdge,      // (3 (a + b) + (c + d)) / 8
+        kBoundaryVertex,  // (b + c) / 8 + 3/4 a
+        kKeep,            // a
+        kSmoothVertex,    // beta (sum of the ring) + (1 - n beta) a
+    };
+    Kind kind = Kind::kKeep;
+    uint32_t a = 0, b = 0, c = 0, d = 0;
+    float beta = 0.0f;
+    float keep = 1.0f;
+    const std::vector<uint32_t>* ring = nullptr;  // kSmoothVertex: ring targets in walk order
+
+    Vec3 apply(const Vec3* values, uint32_t count) const;
+};
 
 // The rules applied to the linked records of one part. Positions and normals are the model's,
 // addressed by the vertex records' position indices; with no normals every rule gives the zero
@@ -55,22 +75,17 @@ public:
 private:
     bool validHalfEdge(RecordIndex r) const { return static_cast<uint32_t>(r) < halfEdgeCount_; }
     bool validVertex(RecordIndex r) const { return static_cast<uint32_t>(r) < vertexCount_; }
-    // Position and normal of vertex record r; the zero vector for a record or index that does
-    // not exist.
-    Vec3 positionOf(RecordIndex r) const {
-        if (!validVertex(r)) return {};
-        const auto p = static_cast<uint32_t>(vertices_[r].positionIndex);
-        return p < positionCount_ ? positions_[p] : Vec3{};
+    // The position index of vertex record r; one no list holds for a record that does not exist.
+    uint32_t indexOf(RecordIndex r) const {
+        return validVertex(r) ? static_cast<uint32_t>(vertices_[r].positionIndex) : UINT32_MAX;
     }
-    Vec3 normalOf(RecordIndex r) const {
-        if (!validVertex(r)) return {};
-        const auto p = static_cast<uint32_t>(vertices_[r].positionIndex);
-        return p < normalCount_ ? normals_[p] : Vec3{};
+    RefinedPoint applied(const PointMask& mask) const {
+        return {mask.apply(positions_, positionCount_), mask.apply(normals_, normalCount_)};
     }
     void fault(RecordIndex v) const;
 
-    RefinedPoint boundaryVertexPoint(RecordIndex v) const;
-    RefinedPoint smoothVertexPoint(RecordIndex v) const;
+    PointMask edgeMask(RecordIndex h);
+    PointMask vertexMask(RecordIndex v) const;
 
     const BodyPart& part_;
     // The part's records and the model's vertex data; none of these lists changes length while
@@ -83,5 +98,6 @@ private:
     const Vec3* normals_;
     uint32_t positionCount_;
     uint32_t normalCount_;
-    size_t stepLimit_;
+    // The ring of the smooth vertex being worked out.
+    mutable std::vector<uint32_t> ring_;
 };
