@@ -85,11 +85,8 @@ void World::addChildren(Vec3 parentPosition, const Model& first, const Model& se
     genomes.push_back(second);
     familyLinks.push_back({parentPosition, first.position});
     familyLinks.push_back({parentPosition, second.position});
-    Model display1(first), display2(second);
-    refineForDisplay(display1);
-    refineForDisplay(display2);
-    creatures.push_back(std::move(display1));
-    creatures.push_back(std::move(display2));
+    for (const Model* child : {&first, &second})
+        displayCopy(*child, creatures.emplace_back());
 }
 
 void World::breed(int index, Model other, float weight, BreedMode mode) {
@@ -220,9 +217,7 @@ void World::selfBreed(int index, int firstChildId, int secondChildId) {
 
     if (!genomes[static_cast<size_t>(index)].secondChild) return;
     mutate(genomes[static_cast<size_t>(index)], 1);
-    Model display(genomes[static_cast<size_t>(index)]);
-    refineForDisplay(display);
-    creatures[static_cast<size_t>(index)] = std::move(display);
+    displayCopy(genomes[static_cast<size_t>(index)], creatures[static_cast<size_t>(index)]);
     const float r1 = rippleShare();
     const float r2 = rippleShare();
     const Model& a = genomes[static_cast<size_t>(index)];

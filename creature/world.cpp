@@ -43,30 +43,42 @@ World::World(const std::vector<StartCreature>& start) {
         model.computeNormals();
         genomes.push_back(model);
         refineForDisplay(model);
-        if (i == 1) {
-            // The centre creature is shown one step finer; this step is not counted.
-            model = subdivide(model);
-            model.relinkHalfEdges();
-            computeLimitNormals(model);
-        }
+        if (i == 1) refineOnce(model);  // the centre creature one step finer, not counted
         creatures.push_back(std::move(model));
     }
 }
 
+// model = subdivide(model), relinked, with limit normals.
+void World::refineOnce(Model& model) {
+    Model refined;
+    subdivideLinked(model, refined);
+    model = std::move(refined);
+}
+
 void World::refineForDisplay(Model& model) const {
     for (int32_t step = 0; step < subdivisionSteps; ++step) {
-        model = subdivide(model);
+        refineOnce(model);
         model.subdivisionLevel += 1;
-        model.relinkHalfEdges();
-        computeLimitNormals(model);
     }
 }
 
+// What `Model copy(genome); refineForDisplay(copy); display = std::move(copy);` leaves in display,
+// made in display's own storage. A copy of a genome differs from it only in what a step does not
+// read (the subdivision level, source path, texture coordinates, face normals) and in normals
+// beyond its positions, which a genome does not have: every genome is itself a copy.
+void World::displayCopy(const Model& genome, Model& display) const {
+    if (subdivisionSteps <= 0) {
+        display = genome;
+        return;
+    }
+    subdivideLinked(genome, display);
+    for (int32_t step = 1; step < subdivisionSteps; ++step)
+        refineOnce(display);
+}
+
 void World::refineAndStore(const Model& genome, int index) {
-    Model display(genome);
-    refineForDisplay(display);
+    displayCopy(genome, creatures[static_cast<size_t>(index)]);
     genomes[static_cast<size_t>(index)] = genome;
-    creatures[static_cast<size_t>(index)] = std::move(display);
 }
 
 void World::redrawNow() const {

@@ -85,6 +85,8 @@ private:
 
     void breedOne(const BreedTask& task, std::vector<BreedTask>& pending);
     void rippleDown(std::vector<BreedTask> pending);
+    static void refineOnce(Model& model);
+    void displayCopy(const Model& genome, Model& display) const;
     void refineAndStore(const Model& genome, int index);
     void addChildren(Vec3 parentPosition, const Model& first, const Model& second);
     void redrawNow() const;

@@ -31,10 +31,7 @@ void reportRingFault(const char* operation, const std::string& partName, int32_t
     currentHandler()(operation, partName, positionIndex);
 }
 
-void RingWalk::breakOff() {
-    current_ = NONE_INDEX;
-    const MeshVertex* v = static_cast<uint32_t>(vertex_) < part_.arena->vertices.size()
-                              ? &part_.vertex(vertex_)
-                              : nullptr;
-    reportRingFault(operation_, part_.name, v ? v->positionIndex : NONE_INDEX);
+void RingWalk::reportBrokenRing(const BodyPart& part, RecordIndex vertex, const char* operation) {
+    const bool known = static_cast<size_t>(vertex) < part.arena->vertices.size();
+    reportRingFault(operation, part.name, known ? part.vertex(vertex).positionIndex : NONE_INDEX);
 }

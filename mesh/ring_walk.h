@@ -113,7 +113,13 @@ public:
 
 private:
     bool valid(RecordIndex r) const { return static_cast<uint32_t>(r) < count_; }
-    void breakOff();
+    // Ends the walk and reports it; the report itself is out of line and is not given the walk,
+    // so that a walk's state can stay in registers.
+    void breakOff() {
+        current_ = NONE_INDEX;
+        reportBrokenRing(part_, vertex_, operation_);
+    }
+    static void reportBrokenRing(const BodyPart& part, RecordIndex vertex, const char* operation);
 
     const BodyPart& part_;
     const HalfEdge* halfEdges_;

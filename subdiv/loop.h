@@ -26,3 +26,11 @@
 // whose cycle is broken (a missing link, or fewer than three half-edges) is reported through
 // reportRingFault and left out of the result.
 Model subdivide(Model& source);
+
+// One step of the display refinement: leaves target as `target = subdivide(source)` followed by
+// target.relinkHalfEdges() and computeLimitNormals(target) would leave it (the same parts,
+// records, positions and normals, the same changes to source's records, the same console output),
+// writing each record once where the mesh allows. Like the assignment, target keeps its own
+// subdivisionLevel, sourcePath and texCoords; its storage is reused, and so are the records its
+// parts refer to when no other model shares them. source and target must be different models.
+void subdivideLinked(const Model& source, Model& target);

@@ -55,7 +55,7 @@ Vec3 PointMask::apply(const Vec3* values, uint32_t count) const {
     return {};
 }
 
-PointRules::PointRules(BodyPart& part, const std::vector<Vec3>& positions,
+PointRules::PointRules(const BodyPart& part, const std::vector<Vec3>& positions,
                        const std::vector<Vec3>& normals)
     : part_(part),
       halfEdges_(part.arena ? part.arena->halfEdges.data() : nullptr),

@@ -53,7 +53,9 @@ struct PointMask {
 // reached so far.
 class PointRules {
 public:
-    PointRules(BodyPart& part, const std::vector<Vec3>& positions,
+    // The part's records are shared, not owned: the edge rule changes them through a part that
+    // is itself const.
+    PointRules(const BodyPart& part, const std::vector<Vec3>& positions,
                const std::vector<Vec3>& normals);
 
     // The point of half-edge h's edge:

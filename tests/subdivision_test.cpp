@@ -7,10 +7,12 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <random>
 
 #include "mesh/ring_walk.h"
 #include "mesh/topology_check.h"
+#include "subdiv/limit_normals.h"
 #include "subdiv/loop.h"
 #include "tests/fixtures.h"
 #include "tests/literal_scans.h"
@@ -512,3 +514,130 @@ TEST_F(Subdivision, StepIsBitIdenticalAcrossRuns) {
 }
 
 }  // namespace
+
+// ---- The display refinement's linked step against subdivide, assignment, relink, limit pass ----
+
+namespace linked {
+
+// A surface patch as a build leaves it: a closed sphere or a grid, its positions numbered at
+// random, its faces in random order with their corners turned, some faces left out (holes, open
+// rims, vertices where two fans touch), spread over one to three parts that share positions, and
+// now and then a pair of faces with all three edges in common.
+Model cleanMesh(std::mt19937& rng) {
+    std::uniform_int_distribution<int> percent(0, 99), sides(3, 9);
+    Model base = percent(rng) < 50 ? fixtures::uvSphere(sides(rng), sides(rng) + 1)
+                                   : fixtures::planarGrid(sides(rng));
+    if (percent(rng) < 30) {  // bumps, so that rules do not coincide everywhere
+        std::uniform_real_distribution<float> bump(-0.2f, 0.2f);
+        for (Vec3& p : base.positions)
+            p = p + Vec3{bump(rng), bump(rng), bump(rng)};
+    }
+    std::vector<int32_t> label(base.positions.size());
+    std::iota(label.begin(), label.end(), 0);
+    std::shuffle(label.begin(), label.end(), rng);
+    std::vector<Vec3> positions(base.positions.size());
+    for (size_t i = 0; i < label.size(); ++i)
+        positions[static_cast<size_t>(label[i])] = base.positions[i];
+
+    std::vector<fixtures::Triangle> faces;
+    for (const Polygon& polygon : base.parts[0].polygons) {
+        if (percent(rng) < 12) continue;
+        fixtures::Triangle t;
+        for (const Corner& corner : polygon)
+            t.push_back(label[static_cast<size_t>(corner.positionIndex)]);
+        std::rotate(t.begin(), t.begin() + percent(rng) % 3, t.end());
+        faces.push_back(t);
+    }
+    if (percent(rng) < 10 && !faces.empty()) {
+        const fixtures::Triangle& t = faces.front();
+        faces.push_back({t[0], t[2], t[1]});  // a pillow over the first face
+    }
+    std::shuffle(faces.begin(), faces.end(), rng);
+    std::vector<fixtures::PartLayout> parts(1 + static_cast<size_t>(percent(rng) % 3));
+    for (size_t k = 0; k < parts.size(); ++k)
+        parts[k].name = "part" + std::to_string(k);
+    for (const fixtures::Triangle& t : faces)
+        parts[static_cast<size_t>(percent(rng)) % parts.size()].polygons.push_back(t);
+    return fixtures::makeModel(positions, parts);
+}
+
+// Random creases, corners and normals (or none), on a built model.
+void decorate(Model& m, std::mt19937& rng) {
+    std::uniform_int_distribution<int> percent(0, 99);
+    for (BodyPart& part : m.parts) {
+        for (RecordIndex h : part.halfEdges) {
+            if (percent(rng) < 15) part.halfEdge(h).sharpness = percent(rng) % 3;
+        }
+        for (RecordIndex v : part.vertices) {
+            if (percent(rng) < 10) part.vertex(v).sharpness = 1;
+        }
+    }
+    m.normals.clear();
+    if (percent(rng) < 50) {
+        std::uniform_real_distribution<float> n(-1.0f, 1.0f);
+        for (size_t i = 0; i < m.positions.size(); ++i)
+            m.normals.push_back({n(rng), n(rng), n(rng)});
+    }
+}
+
+// One step both ways from copies of m (with their own records) into targets that already hold
+// something; everything must agree, bit for bit, and the sources' records too.
+void expectSameRefinement(const Model& m, Model& previous, const std::string& where) {
+    Model slow = deepCopy(m);
+    Model fast = deepCopy(m);
+    Model slowTarget = previous;  // shares previous's records: they must not be reused
+    Model fastTarget = previous;
+    slowTarget.subdivisionLevel = fastTarget.subdivisionLevel = 7;
+    slowTarget.sourcePath = fastTarget.sourcePath = "kept";
+
+    ::testing::internal::CaptureStdout();
+    slowTarget = subdivide(slow);
+    slowTarget.relinkHalfEdges();
+    computeLimitNormals(slowTarget);
+    const std::string slowOut = ::testing::internal::GetCapturedStdout();
+    ::testing::internal::CaptureStdout();
+    subdivideLinked(fast, fastTarget);
+    const std::string fastOut = ::testing::internal::GetCapturedStdout();
+
+    ASSERT_EQ(fastOut, slowOut) << where;
+    ASSERT_TRUE(sameBits(fastTarget.positions, slowTarget.positions)) << where;
+    ASSERT_TRUE(sameBits(fastTarget.normals, slowTarget.normals)) << where;
+    ASSERT_EQ(fastTarget.parts.size(), slowTarget.parts.size()) << where;
+    for (size_t i = 0; i < fastTarget.parts.size(); ++i) {
+        const BodyPart& a = fastTarget.parts[i];
+        const BodyPart& b = slowTarget.parts[i];
+        ASSERT_EQ(a.polygons, b.polygons) << where << ", part " << i;
+        ASSERT_EQ(a.name, b.name) << where;
+        ASSERT_TRUE(a.faceNormals.empty() && b.faceNormals.empty()) << where;
+    }
+    ASSERT_EQ(fixtures::compareTopology(fastTarget, slowTarget), "") << where << ": result";
+    ASSERT_EQ(fixtures::compareTopology(fast, slow), "") << where << ": source records";
+    ASSERT_EQ(fastTarget.subdivisionLevel, 7);
+    ASSERT_EQ(fastTarget.sourcePath, "kept");
+    ASSERT_EQ(fastTarget.id, slowTarget.id);
+    ASSERT_EQ(fastTarget.centre, slowTarget.centre);
+    previous = std::move(fastTarget);
+}
+
+}  // namespace linked
+
+TEST_F(Subdivision, LinkedStepMatchesStepRelinkAndLimitPassBitForBit) {
+    std::mt19937 rng(90210);
+    std::uniform_int_distribution<int> percent(0, 99);
+    Model previous;
+    for (int round = 0; round < 400; ++round) {
+        // Mostly clean patches, which take the linked way; random broken meshes, which do not.
+        Model m = round % 4 == 3 ? fixtures::randomMesh(rng) : linked::cleanMesh(rng);
+        build(m);
+        linked::decorate(m, rng);
+        if (round % 9 == 4) {  // points that coincide exactly across parts
+            for (Vec3& p : m.positions)
+                p = {std::round(p.x), std::round(p.y), 0.0f};
+        }
+        const std::string where = "round " + std::to_string(round);
+        linked::expectSameRefinement(m, previous, where + ", step 1");
+        // A second step from the first one's result.
+        Model again = previous;
+        linked::expectSameRefinement(again, previous, where + ", step 2");
+    }
+}

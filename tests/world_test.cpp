@@ -242,23 +242,24 @@ TEST_F(Breeding, SelfBreedingStopsAtGenerationTwelve) {
     }
 }
 
-// Indices whose display copy was replaced since the last call, in index order. A stored display
-// copy always comes with fresh topology records, so the arena tells a replaced copy apart even
-// when the blend left its positions as they were.
+// Indices whose display copy was replaced since the last call, in index order. The watch holds
+// on to the topology records of every display copy it has seen, so a replacement cannot reuse
+// them and comes with fresh records: the arena tells a replaced copy apart even when the blend
+// left its positions as they were.
 struct ChangeWatch {
     const World* world = nullptr;
-    std::vector<const TopologyArena*> seen;
+    std::vector<std::shared_ptr<TopologyArena>> seen;
     std::vector<int> order;
 
     void arm(const World& w) {
         world = &w;
         seen.clear();
         for (const Model& c : w.creatures)
-            seen.push_back(c.parts[0].arena.get());
+            seen.push_back(c.parts[0].arena);
     }
     void look() {
         for (size_t i = 0; i < world->creatures.size() && i < seen.size(); ++i) {
-            const TopologyArena* now = world->creatures[i].parts[0].arena.get();
+            const std::shared_ptr<TopologyArena>& now = world->creatures[i].parts[0].arena;
             if (now != seen[i]) {
                 order.push_back(static_cast<int>(i));
                 seen[i] = now;
