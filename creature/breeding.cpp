@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "creature/crossover.h"
 #include "creature/mutation.h"
@@ -79,14 +80,15 @@ float rippleShare() {
 }  // namespace
 
 // Appends two new children of the parent at parentPosition (a copy: the appends can move the
-// genomes it came from): their genomes, the family links to them and their display copies.
-void World::addChildren(Vec3 parentPosition, const Model& first, const Model& second) {
-    genomes.push_back(first);
-    genomes.push_back(second);
+// genomes it came from): their genomes, the family links to them and their display copies. The
+// children are moved in, which stores what a copy would and leaves no copy behind to free.
+void World::addChildren(Vec3 parentPosition, Model&& first, Model&& second) {
     familyLinks.push_back({parentPosition, first.position});
     familyLinks.push_back({parentPosition, second.position});
-    for (const Model* child : {&first, &second})
-        displayCopy(*child, creatures.emplace_back());
+    genomes.push_back(std::move(first));
+    genomes.push_back(std::move(second));
+    for (size_t child = genomes.size() - 2; child < genomes.size(); ++child)
+        displayCopy(genomes[child], creatures.emplace_back());
 }
 
 void World::breed(int index, Model other, float weight, BreedMode mode) {
@@ -156,7 +158,7 @@ void World::breedOne(const BreedTask& task, std::vector<BreedTask>& pending) {
         Model& a = genomes[static_cast<size_t>(index)];
         a.secondChild = true;
         a.secondChildId = k2.id;
-        addChildren(a.position, k1, k2);
+        addChildren(a.position, std::move(k1), std::move(k2));
         redrawNow();
         return;
     }
@@ -211,7 +213,7 @@ void World::selfBreed(int index, int firstChildId, int secondChildId) {
 
         const Vec3 p = genomes[static_cast<size_t>(index)].position;
         std::printf("X:%f Y:%f Z:%f \n", p.x, p.y, p.z);
-        addChildren(p, k1, k2);
+        addChildren(p, std::move(k1), std::move(k2));
         return;
     }
 

@@ -88,7 +88,7 @@ private:
     static void refineOnce(Model& model);
     void displayCopy(const Model& genome, Model& display) const;
     void refineAndStore(const Model& genome, int index);
-    void addChildren(Vec3 parentPosition, const Model& first, const Model& second);
+    void addChildren(Vec3 parentPosition, Model&& first, Model&& second);
     void redrawNow() const;
     bool validIndex(int index) const;
 };

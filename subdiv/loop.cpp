@@ -460,7 +460,7 @@ void Step::refinePart(size_t i) {
         links_.cornersLeft = scratch_.cornerCounts[i].data();
         scratch_.recordOf.clear();
         scratch_.boundaryEdge.clear();
-        dst.vertices.reserve(faceCount + faceCount / 2 + 8);
+        dst.vertices.reserve(src.vertices.size() + 3 * faceCount / 2 + 8);
     }
 
     for (size_t f = 0; f < faceCount; ++f) {
