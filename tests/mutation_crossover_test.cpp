@@ -99,6 +99,31 @@ TEST_F(Mutation, ReseedingGivesEveryPartAndHalfEdgeTheSameDraws) {
     EXPECT_GT(unequalScales, 0);
 }
 
+TEST_F(Mutation, AClockThatTicksGivesEachHalfEdgeTheDrawsOfItsOwnSecond) {
+    std::time_t now = 1700000000;
+    chance::setClock([&now] { return now++; });
+    Model m = creature(0);
+    setSharpness(m, 1);
+    mutate(m, 1);
+    // One second for each part's scale, then one for each of its half-edges.
+    std::time_t t = 1700000000;
+    for (const BodyPart& part : m.parts) {
+        ++t;
+        std::map<RecordIndex, int> expected;  // the last value written to each vertex
+        for (RecordIndex h : part.halfEdges) {
+            chance::seed(static_cast<unsigned>(t++));
+            const bool odd = chance::draw() % 2 == 1;
+            const int edge = chance::draw() % 4, origin = chance::draw() % 4;
+            const int target = chance::draw() % 4;
+            EXPECT_EQ(part.halfEdge(h).sharpness, odd ? edge : 0);
+            expected[part.halfEdge(h).origin] = odd ? origin : 0;
+            expected[part.halfEdge(h).target] = odd ? target : 0;
+        }
+        for (const auto& [v, sharpness] : expected)
+            EXPECT_EQ(part.vertex(v).sharpness, sharpness) << "vertex " << v;
+    }
+}
+
 TEST_F(Mutation, SameSecondSameResultAndSlotSetsThePhase) {
     Model a = creature(0), b = creature(0);
     mutate(a, 2);

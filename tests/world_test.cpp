@@ -430,6 +430,9 @@ TEST_F(Breeding, BreedingAParentAgainRipplesDownDepthFirst) {
     EXPECT_EQ(w.genomes[3].id, 3);
     EXPECT_NEAR(w.genomes[3].position.x, 1.99962f, 1e-5f);
     EXPECT_EQ(w.genomes[1].firstChildId, 3);
+    // Every changed creature is shown refined from its new genome.
+    for (size_t i = 0; i < w.genomes.size(); ++i)
+        EXPECT_EQ(polygonCount(w.creatures[i]), 4 * polygonCount(w.genomes[i])) << i;
 }
 
 TEST_F(Breeding, SelfBreedingAParentMutatesItAndRipples) {
