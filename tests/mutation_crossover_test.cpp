@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <vector>
 
 #include "creature/crossover.h"
 #include "creature/mutation.h"
@@ -39,41 +40,87 @@ protected:
 using Mutation = FixedClock;
 using Crossover = FixedClock;
 
-TEST_F(Mutation, ReseedingGivesEveryPartAndHalfEdgeTheSameOutcome) {
+// Sets every half-edge's sharpness of m to base and every vertex's to 10 x base + its record
+// index, so that values taken from the wrong record or the wrong parent show.
+void setSharpness(Model& m, int base) {
+    for (BodyPart& part : m.parts) {
+        for (RecordIndex h : part.halfEdges)
+            part.halfEdge(h).sharpness = base;
+        for (RecordIndex v : part.vertices)
+            part.vertex(v).sharpness = 10 * base + v;
+    }
+}
+
+TEST_F(Mutation, ReseedingGivesEveryPartAndHalfEdgeTheSameDraws) {
+    int oddCoinsWithThreeValues = 0;
+    int unequalScales = 0;
     for (std::time_t t = 1700000000; t < 1700000040; ++t) {
         chance::setClock([t] { return t; });
         Model m = creature(0);
-        mutate(m, 1);
-        const Vec3 s = m.parts[0].partScale;
-        for (const BodyPart& part : m.parts)
-            EXPECT_EQ(part.partScale, s);  // the empty part too
+        setSharpness(m, 1);  // so that zeros have to be written
+        mutate(m, 2);
 
-        // The parity that chose the step also chose the sharpness outcome.
+        // Every reseed restarts the same sequence: the coin, then three more draws.
         chance::seed(static_cast<unsigned>(t));
-        const bool even = chance::draw() % 2 == 0;
-        const float step = even ? 0.01f : 1.0f / 150.0f;
-        for (float c : {s.x, s.y, s.z}) {
-            EXPECT_GE(c, 0.5f);
-            EXPECT_LE(c, even ? 1.49f + 1e-6f : 1.16f + 1e-6f);
-            const float units = (c - 0.5f) / step;
-            EXPECT_NEAR(units, std::round(units), 1e-3f);
-        }
-        const HalfEdge& first = m.parts[0].halfEdge(m.parts[0].halfEdges[0]);
+        int d[5];
+        for (int& x : d)
+            x = chance::draw();
+        const bool odd = d[0] % 2 == 1;
+        const double step = odd ? 1.0 / 150.0 : 0.01;
+        const Vec3 s{static_cast<float>((d[1] % 100) * step + 0.5),
+                     static_cast<float>((d[2] % 100) * step + 0.5),
+                     static_cast<float>((d[3] % 100) * step + 0.5)};
+        const int edge = odd ? d[1] % 4 : 0;
+        const int origin = odd ? d[2] % 4 : 0;
+        const int target = odd ? d[3] % 4 : 0;
+        oddCoinsWithThreeValues += odd && edge != origin && origin != target && edge != target;
+        unequalScales += s.x != s.y && s.y != s.z && s.x != s.z;
+
         for (const BodyPart& part : m.parts) {
+            EXPECT_EQ(part.partScale, s);  // the empty part too
+            // Each vertex keeps what the last half-edge that starts or ends there wrote.
+            std::map<RecordIndex, int> expected;
             for (RecordIndex h : part.halfEdges) {
                 const HalfEdge& e = part.halfEdge(h);
-                EXPECT_EQ(e.sharpness, first.sharpness);
-                if (even) {
-                    EXPECT_EQ(e.sharpness, 0);
-                    EXPECT_EQ(part.vertex(e.origin).sharpness, 0);
-                }
-                EXPECT_GE(e.sharpness, 0);
-                EXPECT_LE(e.sharpness, 3);
+                EXPECT_EQ(e.sharpness, edge);
+                expected[e.origin] = origin;
+                expected[e.target] = target;
             }
+            for (const auto& [v, sharpness] : expected)
+                EXPECT_EQ(part.vertex(v).sharpness, sharpness) << "vertex " << v;
         }
         EXPECT_EQ(m.pulseRate, static_cast<float>((1.0 / s.x) * 0.005));
         EXPECT_GE(m.pulseRate, 0.0033f);
         EXPECT_LE(m.pulseRate, 0.01f);
+        // The last part has no half-edges: its reseed and four draws come just before the phase.
+        EXPECT_EQ(m.pulsePhase, static_cast<float>((d[4] % 10) * 0.01 + 2 + 0.001));
+    }
+    EXPECT_GT(oddCoinsWithThreeValues, 0);
+    EXPECT_GT(unequalScales, 0);
+}
+
+TEST_F(Mutation, AClockThatTicksGivesEachHalfEdgeTheDrawsOfItsOwnSecond) {
+    std::time_t now = 1700000000;
+    chance::setClock([&now] { return now++; });
+    Model m = creature(0);
+    setSharpness(m, 1);
+    mutate(m, 1);
+    // One second for each part's scale, then one for each of its half-edges.
+    std::time_t t = 1700000000;
+    for (const BodyPart& part : m.parts) {
+        ++t;
+        std::map<RecordIndex, int> expected;  // the last value written to each vertex
+        for (RecordIndex h : part.halfEdges) {
+            chance::seed(static_cast<unsigned>(t++));
+            const bool odd = chance::draw() % 2 == 1;
+            const int edge = chance::draw() % 4, origin = chance::draw() % 4;
+            const int target = chance::draw() % 4;
+            EXPECT_EQ(part.halfEdge(h).sharpness, odd ? edge : 0);
+            expected[part.halfEdge(h).origin] = odd ? origin : 0;
+            expected[part.halfEdge(h).target] = odd ? target : 0;
+        }
+        for (const auto& [v, sharpness] : expected)
+            EXPECT_EQ(part.vertex(v).sharpness, sharpness) << "vertex " << v;
     }
 }
 
@@ -143,16 +190,20 @@ TEST(DrawWeight, StaysInsideAndMovesTheEnds) {
 }
 
 TEST_F(Crossover, WeightOneIsTheFirstParentAndZeroTheSecond) {
+    // Every component differs between the parents and from its neighbours.
     Model a = creature(0), b = creature(3);
     a.scale = 2.0f;
-    a.parts[0].colour = {1, 0, 0};
+    a.parts[0].colour = {0.5f, 0.25f, 0.125f};
     a.parts[0].partOffset = {1, 2, 3};
+    a.parts[0].partScale = {1.25f, 0.5f, 4.0f};
     a.id = 5;
     a.position = {7, 8, 9};
     a.generation = 3;
+    a.centre = {1, 2, 3};
     b.scale = 0.5f;
-    b.parts[0].colour = {0, 0, 1};
-    b.parts[0].partScale = {2, 2, 2};
+    b.parts[0].colour = {0.75f, 0.375f, 1.0f};
+    b.parts[0].partOffset = {-4, 5, -6};
+    b.parts[0].partScale = {2, 4, 8};
     b.id = 6;
     b.position = {-1, -1, -1};
 
@@ -161,20 +212,31 @@ TEST_F(Crossover, WeightOneIsTheFirstParentAndZeroTheSecond) {
     EXPECT_EQ(k.scaleSquared, 4.0f);
     EXPECT_EQ(k.parts[0].colour, a.parts[0].colour);
     EXPECT_EQ(k.parts[0].partOffset, a.parts[0].partOffset);
+    EXPECT_EQ(k.parts[0].partScale, a.parts[0].partScale);
     EXPECT_EQ(k.positions, a.positions);
     EXPECT_EQ(k.centre, (Vec3{0, 0, 0}));
+    EXPECT_EQ(k.pulseRate, static_cast<float>(0.005 / 1.25));  // from the x component
 
     k = crossover(a, b, 0.0f, 2, true);
     EXPECT_EQ(k.scale, 0.5f);
+    EXPECT_EQ(k.scaleSquared, 0.25f);
     EXPECT_EQ(k.parts[0].colour, b.parts[0].colour);
+    EXPECT_EQ(k.parts[0].partOffset, b.parts[0].partOffset);
     EXPECT_EQ(k.parts[0].partScale, b.parts[0].partScale);
     EXPECT_EQ(k.positions, b.positions);
     EXPECT_EQ(k.id, 5);
     EXPECT_EQ(k.position, a.position);
     EXPECT_EQ(k.generation, 3);
     EXPECT_EQ(k.normals, Model(a).normals);  // normals are not blended
-    EXPECT_EQ(k.pulseRate, static_cast<float>(0.005 / k.parts[0].partScale.x));
+    EXPECT_EQ(k.pulseRate, static_cast<float>(0.005 / 2.0));
     EXPECT_GE(k.pulsePhase, 2.001f);
+    EXPECT_EQ(k.auxFactor, 0.1f);
+
+    // A share between the two: a quarter of a, three quarters of b.
+    k = crossover(a, b, 0.25f, 1, true);
+    EXPECT_EQ(k.scale, 0.875f);
+    EXPECT_EQ(k.parts[0].partOffset, (Vec3{-2.75f, 4.25f, -3.75f}));
+    EXPECT_EQ(k.positions[0], a.positions[0] * 0.25f + b.positions[0] * 0.75f);
 }
 
 TEST_F(Crossover, RotationBlendsAsFourNumbers) {
@@ -183,63 +245,84 @@ TEST_F(Crossover, RotationBlendsAsFourNumbers) {
     a.parts[1].partAxis = {0, 1, 0};
     b.parts[1].partAngle = 0;
     b.parts[1].partAxis = {1, 0, 0};
-    const Model k = crossover(a, b, 0.5f, 1, true);
+    Model k = crossover(a, b, 0.5f, 1, true);
     EXPECT_EQ(k.parts[1].partAngle, 45.0f);
     EXPECT_EQ(k.parts[1].partAxis, (Vec3{0.5f, 0.5f, 0.0f}));
+    a.parts[1].partAxis = {0, 1, 0.5f};
+    k = crossover(a, b, 0.25f, 1, true);
+    EXPECT_EQ(k.parts[1].partAngle, 22.5f);
+    EXPECT_EQ(k.parts[1].partAxis, (Vec3{0.75f, 0.25f, 0.125f}));
 }
 
-// Sets every half-edge and vertex sharpness of m to value.
-void setSharpness(Model& m, int value) {
-    for (BodyPart& part : m.parts) {
-        for (RecordIndex h : part.halfEdges)
-            part.halfEdge(h).sharpness = value;
-        for (RecordIndex v : part.vertices)
-            part.vertex(v).sharpness = value + 10;
-    }
+// The half-edge and vertex sharpness values of a built model's records, which all its parts
+// share, by record index.
+struct Sharpness {
+    std::vector<int> edges;
+    std::vector<int> vertices;
+    friend bool operator==(const Sharpness&, const Sharpness&) = default;
+};
+
+Sharpness sharpnessOf(const Model& m) {
+    Sharpness s;
+    for (const HalfEdge& e : m.parts[0].arena->halfEdges)
+        s.edges.push_back(e.sharpness);
+    for (const MeshVertex& v : m.parts[0].arena->vertices)
+        s.vertices.push_back(v.sharpness);
+    return s;
 }
 
 TEST_F(Crossover, CoinsPickDonorsInOrderThenPhaseThenMutation) {
     for (unsigned seed : {1u, 2u, 3u, 4u, 5u}) {
         Model a = creature(0), b = creature(1);
+        ASSERT_EQ(a.parts[1].arena, a.parts[0].arena);
         setSharpness(a, 1);
         setSharpness(b, 2);
-        // Replay the draws: one coin per half-edge, parts in order, then the phase.
+        // Replay the draws: one coin per half-edge, parts in order, then the phase. Each
+        // half-edge takes its own and its two ends' values from the donor as they stand then: k
+        // writes into the records it shares with a, where later half-edges may read them.
         chance::seed(seed);
-        std::vector<int> expected;
+        Sharpness expected = sharpnessOf(a);
+        const Sharpness fromB = sharpnessOf(b);
         for (const BodyPart& part : a.parts) {
-            for (size_t j = 0; j < part.halfEdges.size(); ++j)
-                expected.push_back(chance::draw() % 100 % 2 == 0 ? 1 : 2);
+            for (RecordIndex h : part.halfEdges) {
+                const Sharpness& donor = chance::draw() % 100 % 2 == 0 ? expected : fromB;
+                const HalfEdge& e = part.halfEdge(h);
+                const auto o = static_cast<size_t>(e.origin), t = static_cast<size_t>(e.target);
+                const int edge = donor.edges[static_cast<size_t>(h)];
+                const int origin = donor.vertices[o], target = donor.vertices[t];
+                expected.edges[static_cast<size_t>(h)] = edge;
+                expected.vertices[o] = origin;
+                expected.vertices[t] = target;
+            }
         }
         const int phase = chance::draw() % 10;
         const int m = chance::draw() % 1000;
 
         chance::seed(seed);
         Model k = crossover(a, b, 0.5f, 1, false);
-        std::vector<int> got;
-        for (const BodyPart& part : k.parts) {
-            for (RecordIndex h : part.halfEdges)
-                got.push_back(part.halfEdge(h).sharpness);
-        }
-        EXPECT_EQ(got, expected);
+        EXPECT_TRUE(sharpnessOf(k) == expected) << "seed " << seed;
+        EXPECT_TRUE(sharpnessOf(a) == expected);  // the same records
         EXPECT_EQ(k.pulsePhase, static_cast<float>(phase * 0.01 + 1 + 0.001));
         EXPECT_EQ(chance::draw() % 1000, m);  // the mutation draw comes next
-        // The writes landed in the records k shares with a.
-        EXPECT_EQ(a.parts[0].halfEdge(a.parts[0].halfEdges[0]).sharpness, expected[0]);
     }
 }
 
 TEST_F(Crossover, ReseedingWithinOneSecondGivesOneDonor) {
-    Model a = creature(0), b = creature(1);
-    setSharpness(a, 1);
-    setSharpness(b, 3);
-    const Model k = crossover(a, b, 0.5f, 1, true);
-    const int first = k.parts[0].halfEdge(k.parts[0].halfEdges[0]).sharpness;
-    for (const BodyPart& part : k.parts) {
-        for (RecordIndex h : part.halfEdges) {
-            EXPECT_EQ(part.halfEdge(h).sharpness, first);
-            EXPECT_EQ(part.vertex(part.halfEdge(h).origin).sharpness, first + 10);
-        }
+    bool seen[2] = {false, false};
+    for (std::time_t t = 1700000000; t < 1700000010; ++t) {
+        chance::setClock([t] { return t; });
+        Model a = creature(0), b = creature(1);
+        setSharpness(a, 1);
+        setSharpness(b, 3);
+        const Sharpness before[2] = {sharpnessOf(a), sharpnessOf(b)};
+        const Model k = crossover(a, b, 0.5f, 1, true);
+        chance::seed(static_cast<unsigned>(t));
+        const int donor = chance::draw() % 2;
+        seen[donor] = true;
+        // Every record of k (the closed parts are wholly covered) holds the donor's value.
+        EXPECT_TRUE(sharpnessOf(k) == before[donor]) << t;
     }
+    EXPECT_TRUE(seen[0] && seen[1]);
 }
 
 TEST_F(Crossover, MutationChanceIsTheWindow556To665) {

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "creature/crossover.h"
 #include "creature/world.h"
 #include "tests/fixtures.h"
 #include "view/chance.h"
@@ -230,6 +231,142 @@ TEST_F(Breeding, ChildAtNinetyDegreesLandsJustLeftOfItsParent) {
     EXPECT_EQ(w.genomes[3].positions, w.genomes[4].positions);
 }
 
+TEST_F(Breeding, FansOutBelowGenerationZeroThroughTwoLevels) {
+    ScreenLog log;
+    World w = breedableWorld(log);
+    ::testing::internal::CaptureStdout();
+    w.breed(2, w.genomes[0], 0.5f, MakeChildren);  // 2 (generation 0) -> 3, 4
+    w.breed(4, w.genomes[0], 0.5f, MakeChildren);  // 4 (-1, spread 28.5) -> 5, 6
+    w.breed(6, w.genomes[1], 0.5f, MakeChildren);  // 6 (-2, spread 27) -> 7, 8
+    w.selfBreed(5, NONE_INDEX, NONE_INDEX);        // 5 (-2, spread 28) -> 9, 10
+    w.selfBreed(10, NONE_INDEX, NONE_INDEX);       // 10 (-3, spread 22) -> 11, 12
+    ::testing::internal::GetCapturedStdout();
+    const struct {
+        size_t parent;
+        int generation;
+        double angle;
+    } expected[] = {{2, 1, 60},   {2, -1, 120}, {4, -2, 90},  {4, -2, 147},  {6, -3, 117},
+                    {6, -3, 171}, {5, -3, 118}, {5, -3, 174}, {10, -4, 134}, {10, -4, 178}};
+    ASSERT_EQ(w.genomes.size(), 13u);
+    ASSERT_EQ(w.familyLinks.size(), 10u);
+    for (size_t id = 3; id < 13; ++id) {
+        SCOPED_TRACE(id);
+        const auto& e = expected[id - 3];
+        const Model& child = w.genomes[id];
+        const Model& parent = w.genomes[e.parent];
+        const bool first = id % 2 == 1;
+        EXPECT_EQ(first ? parent.firstChildId : parent.secondChildId, static_cast<int>(id));
+        EXPECT_EQ(child.generation, e.generation);
+        EXPECT_EQ(child.childSlot, first ? 1 : 2);
+        EXPECT_EQ(child.branchAngle, static_cast<float>(e.angle));
+        // Four units from the parent; degrees turned to radians with 3.141926 / 180.
+        const double radians = e.angle * 0.017455144444444445;
+        EXPECT_FLOAT_EQ(child.position.x,
+                        static_cast<float>(parent.position.x + 4.0 * std::cos(radians)));
+        EXPECT_FLOAT_EQ(child.position.y,
+                        static_cast<float>(parent.position.y + 4.0 * std::sin(radians)));
+        EXPECT_EQ(child.position.z, parent.position.z);
+        EXPECT_EQ(child.rotationAngle, parent.rotationAngle);
+        EXPECT_EQ(w.familyLinks[id - 3].from, parent.position);
+        EXPECT_EQ(w.familyLinks[id - 3].to, child.position);
+    }
+}
+
+// The first n draws after seeding the generator with s.
+std::vector<int> drawsAfter(std::time_t s, int n) {
+    chance::seed(static_cast<unsigned>(s));
+    std::vector<int> d;
+    for (int i = 0; i < n; ++i)
+        d.push_back(chance::draw());
+    return d;
+}
+
+std::vector<Vec3> blended(const std::vector<Vec3>& a, const std::vector<Vec3>& b, float w) {
+    std::vector<Vec3> out;
+    for (size_t i = 0; i < a.size(); ++i) {
+        out.push_back({w * a[i].x + (1.0f - w) * b[i].x, w * a[i].y + (1.0f - w) * b[i].y,
+                       w * a[i].z + (1.0f - w) * b[i].z});
+    }
+    return out;
+}
+
+float share(int draw) {
+    return static_cast<float>((draw % 100) * 0.01);
+}
+
+// With the clock fixed, every crossover that reseeds leaves the generator at the same place:
+// after the reseed before its last half-edge come that half-edge's coin, the phase and the
+// mutation draw, and then whatever breeding draws next (the second child's weight, or the two
+// ripple shares). A mutation reseeds before its last half-edge too and then draws the coin,
+// three sharpness values when the coin is odd, and the phase.
+TEST_F(Breeding, DrawnWeightsAndRippleSharesGoToTheRightChildren) {
+    std::time_t clock = kClock;
+    std::vector<int> t;
+    size_t afterMutation = 0;  // where the ripple shares of a self-breeding start in t
+    const auto usable = [](int a, int b) { return a % 100 != b % 100 && a % 100 != 50; };
+    for (;; ++clock) {
+        t = drawsAfter(clock, 7);
+        afterMutation = t[0] % 2 == 1 ? 5 : 2;
+        const int m = t[2] % 1000;
+        if ((m <= 555 || m >= 666) && usable(t[3], t[4]) && usable(t[4], t[3]) &&
+            usable(t[afterMutation], t[afterMutation + 1]) &&
+            usable(t[afterMutation + 1], t[afterMutation])) {
+            break;
+        }
+    }
+    chance::setClock([clock] { return clock; });
+    chance::seed(static_cast<unsigned>(clock));
+    for (int i = 0; i < 3; ++i)
+        chance::draw();
+    const float w2 = drawWeight();  // the second child's weight, after the first child's draws
+    unsigned seed = 1;
+    chance::seed(seed);
+    while (drawWeight() == w2)
+        chance::seed(++seed);
+    chance::seed(seed);
+    const float w1 = drawWeight();
+
+    ScreenLog log;
+    World w = breedableWorld(log);
+    ASSERT_FALSE(w.genomes[1].parts.back().halfEdges.empty());
+    ::testing::internal::CaptureStdout();
+    chance::seed(seed);
+    w.breed(1, w.genomes[0], RANDOM_WEIGHT, MakeChildren);  // 1 -> 3, 4
+    EXPECT_EQ(w.genomes[3].positions, blended(w.genomes[1].positions, w.genomes[0].positions, w1));
+    EXPECT_EQ(w.genomes[4].positions, blended(w.genomes[1].positions, w.genomes[0].positions, w2));
+    w.breed(3, w.genomes[2], 0.5f, MakeChildren);  // 3 -> 5, 6
+
+    // Breeding 1 again blends it with its partner, then each descendant with its updated parent,
+    // the first child with the first share and the second with the second.
+    World before = w;
+    const auto expectBlend = [&w, &before](size_t id, size_t parent, float r) {
+        EXPECT_EQ(w.genomes[id].positions,
+                  blended(before.genomes[id].positions, w.genomes[parent].positions, r))
+            << "creature " << id;
+    };
+    chance::seed(seed + 1);
+    const float weight = drawWeight();
+    chance::seed(seed + 1);
+    w.breed(1, w.genomes[2], RANDOM_WEIGHT, MakeChildren);
+    EXPECT_EQ(w.genomes[1].positions,
+              blended(before.genomes[1].positions, w.genomes[2].positions, weight));
+    expectBlend(3, 1, share(t[3]));
+    expectBlend(5, 3, share(t[3]));
+    expectBlend(6, 3, share(t[4]));
+    expectBlend(4, 1, share(t[4]));
+
+    // Self-breeding 1 mutates it (its positions stay) and ripples with the shares drawn after
+    // the mutation; below creature 3 the shares come after a crossover again.
+    before = w;
+    w.selfBreed(1, 3, 4);
+    EXPECT_EQ(w.genomes[1].positions, before.genomes[1].positions);
+    expectBlend(3, 1, share(t[afterMutation]));
+    expectBlend(4, 1, share(t[afterMutation + 1]));
+    expectBlend(5, 3, share(t[3]));
+    expectBlend(6, 3, share(t[4]));
+    ::testing::internal::GetCapturedStdout();
+}
+
 TEST_F(Breeding, SelfBreedingStopsAtGenerationTwelve) {
     ScreenLog log;
     World w = breedableWorld(log);
@@ -294,6 +431,9 @@ TEST_F(Breeding, BreedingAParentAgainRipplesDownDepthFirst) {
     EXPECT_EQ(w.genomes[3].id, 3);
     EXPECT_NEAR(w.genomes[3].position.x, 1.99962f, 1e-5f);
     EXPECT_EQ(w.genomes[1].firstChildId, 3);
+    // Every changed creature is shown refined from its new genome.
+    for (size_t i = 0; i < w.genomes.size(); ++i)
+        EXPECT_EQ(polygonCount(w.creatures[i]), 4 * polygonCount(w.genomes[i])) << i;
 }
 
 TEST_F(Breeding, SelfBreedingAParentMutatesItAndRipples) {
