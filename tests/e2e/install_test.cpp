@@ -2,9 +2,9 @@
 // scratch root (named by CREATURES_INSTALL_PREFIX, the root's usr/; the tests skip without it),
 // puts the launcher at bin/creatures (games/creatures in the package, as Debian keeps games in
 // /usr/games), the executable under libexec, the data under share and a desktop entry under
-// share/applications. The launcher must start the viewer where its data is
-// from any working directory, also after the whole prefix has moved elsewhere, and so must the
-// desktop entry's Exec command.
+// share/applications. The launcher must start the viewer where its data is from any working
+// directory, also after the whole prefix has moved elsewhere, and so must the desktop entry's
+// Exec command.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
