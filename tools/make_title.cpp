@@ -6,171 +6,56 @@
 //
 // The output depends only on the fonts and the FreeType version: no clock, no chance.
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include "tools/canvas.h"
+#include "tools/wire_sphere.h"
+
 namespace {
+
+using art::Canvas;
+using art::CORAL;
+using art::drawLine;
+using art::fillRoundedRect;
+using art::hex;
+using art::MINT;
+using art::mix;
+using art::MUTED;
+using art::Rgb;
+using art::SKY;
+using art::strokeRoundedRect;
+using art::WHITE;
 
 constexpr int SIZE = 1024;
 
-struct Rgb {
-    float r = 0.0f;
-    float g = 0.0f;
-    float b = 0.0f;
-};
-
-Rgb mix(Rgb a, Rgb b, float t) {
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
-Rgb hex(unsigned value) {
-    return {static_cast<float>((value >> 16) & 0xff) / 255.0f,
-            static_cast<float>((value >> 8) & 0xff) / 255.0f,
-            static_cast<float>(value & 0xff) / 255.0f};
-}
-
-// The palette: a deep night-blue ground, warm and cool accents.
-const Rgb INK_TOP = hex(0x141a33);
-const Rgb INK_BOTTOM = hex(0x0b2a3a);
-const Rgb WHITE = hex(0xf4f1ea);
-const Rgb MUTED = hex(0xa9b8cc);
-const Rgb CORAL = hex(0xff8a6b);
-const Rgb MINT = hex(0x7fe0c3);
-const Rgb SKY = hex(0x8cc8ff);
 const Rgb PANEL = hex(0x1e2a48);
 const Rgb KEYCAP = hex(0x2d3c62);
 const Rgb KEYCAP_EDGE = hex(0x5d74a8);
 
-// A float RGB canvas, row 0 at the top; painting blends with a coverage in 0 .. 1.
-class Canvas {
-public:
-    Canvas() : pixels_(static_cast<std::size_t>(SIZE) * SIZE) {}
-
-    void blend(int x, int y, Rgb colour, float alpha) {
-        if (x < 0 || y < 0 || x >= SIZE || y >= SIZE || alpha <= 0.0f) return;
-        Rgb& p = at(x, y);
-        p = mix(p, colour, std::min(alpha, 1.0f));
-    }
-
-    Rgb& at(int x, int y) { return pixels_[index(x, y)]; }
-
-    // Rows bottom first, 8 bits per channel.
-    bool write(const char* path) const {
-        std::FILE* file = std::fopen(path, "wb");
-        if (file == nullptr) return false;
-        std::vector<unsigned char> row(static_cast<std::size_t>(SIZE) * 3);
-        bool ok = true;
-        for (int y = SIZE - 1; y >= 0 && ok; --y) {
-            for (int x = 0; x < SIZE; ++x) {
-                const Rgb& p = pixels_[index(x, y)];
-                const std::size_t i = static_cast<std::size_t>(x) * 3;
-                row[i] = toByte(p.r);
-                row[i + 1] = toByte(p.g);
-                row[i + 2] = toByte(p.b);
-            }
-            ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
+// The picture as the viewer reads it: rows bottom first, 8 bits per channel.
+bool writeRaw(const Canvas& canvas, const char* path) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    std::vector<unsigned char> row(static_cast<std::size_t>(canvas.width()) * 3);
+    bool ok = true;
+    for (int y = canvas.height() - 1; y >= 0 && ok; --y) {
+        for (int x = 0; x < canvas.width(); ++x) {
+            const Rgb& p = canvas.at(x, y);
+            const std::size_t i = static_cast<std::size_t>(x) * 3;
+            row[i] = art::toByte(p.r);
+            row[i + 1] = art::toByte(p.g);
+            row[i + 2] = art::toByte(p.b);
         }
-        return std::fclose(file) == 0 && ok;
+        ok = std::fwrite(row.data(), 1, row.size(), file) == row.size();
     }
-
-private:
-    static std::size_t index(int x, int y) {
-        return static_cast<std::size_t>(y) * SIZE + static_cast<std::size_t>(x);
-    }
-
-    static unsigned char toByte(float v) {
-        return static_cast<unsigned char>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
-    }
-
-    std::vector<Rgb> pixels_;
-};
-
-// ---- Shapes, anti-aliased by their distance to the pixel centre --------------------------------
-
-float coverage(float signedDistance) {
-    return std::clamp(0.5f - signedDistance, 0.0f, 1.0f);
-}
-
-void drawLine(Canvas& canvas, float x0, float y0, float x1, float y1, float width, Rgb colour,
-              float alpha) {
-    const float half = width * 0.5f;
-    const int left = static_cast<int>(std::floor(std::min(x0, x1) - half - 1.0f));
-    const int right = static_cast<int>(std::ceil(std::max(x0, x1) + half + 1.0f));
-    const int top = static_cast<int>(std::floor(std::min(y0, y1) - half - 1.0f));
-    const int bottom = static_cast<int>(std::ceil(std::max(y0, y1) + half + 1.0f));
-    const float dx = x1 - x0;
-    const float dy = y1 - y0;
-    const float lengthSquared = dx * dx + dy * dy;
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            const float px = static_cast<float>(x) + 0.5f;
-            const float py = static_cast<float>(y) + 0.5f;
-            float t = 0.0f;
-            if (lengthSquared > 0.0f) {
-                t = std::clamp(((px - x0) * dx + (py - y0) * dy) / lengthSquared, 0.0f, 1.0f);
-            }
-            const float ex = px - (x0 + t * dx);
-            const float ey = py - (y0 + t * dy);
-            canvas.blend(x, y, colour, alpha * coverage(std::sqrt(ex * ex + ey * ey) - half));
-        }
-    }
-}
-
-void fillCircle(Canvas& canvas, float cx, float cy, float radius, Rgb colour, float alpha) {
-    const int left = static_cast<int>(std::floor(cx - radius - 1.0f));
-    const int right = static_cast<int>(std::ceil(cx + radius + 1.0f));
-    const int top = static_cast<int>(std::floor(cy - radius - 1.0f));
-    const int bottom = static_cast<int>(std::ceil(cy + radius + 1.0f));
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            const float ex = static_cast<float>(x) + 0.5f - cx;
-            const float ey = static_cast<float>(y) + 0.5f - cy;
-            canvas.blend(x, y, colour, alpha * coverage(std::sqrt(ex * ex + ey * ey) - radius));
-        }
-    }
-}
-
-// Signed distance to a rounded rectangle given by its corners and corner radius.
-float roundedRectDistance(float px, float py, float x0, float y0, float x1, float y1,
-                          float radius) {
-    const float cx = (x0 + x1) * 0.5f;
-    const float cy = (y0 + y1) * 0.5f;
-    const float qx = std::fabs(px - cx) - ((x1 - x0) * 0.5f - radius);
-    const float qy = std::fabs(py - cy) - ((y1 - y0) * 0.5f - radius);
-    const float ox = std::max(qx, 0.0f);
-    const float oy = std::max(qy, 0.0f);
-    return std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0f) - radius;
-}
-
-void fillRoundedRect(Canvas& canvas, float x0, float y0, float x1, float y1, float radius,
-                     Rgb colour, float alpha) {
-    for (int y = static_cast<int>(y0) - 1; y <= static_cast<int>(y1) + 1; ++y) {
-        for (int x = static_cast<int>(x0) - 1; x <= static_cast<int>(x1) + 1; ++x) {
-            const float d = roundedRectDistance(
-                static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, x0, y0, x1, y1, radius);
-            canvas.blend(x, y, colour, alpha * coverage(d));
-        }
-    }
-}
-
-void strokeRoundedRect(Canvas& canvas, float x0, float y0, float x1, float y1, float radius,
-                       float width, Rgb colour, float alpha) {
-    for (int y = static_cast<int>(y0) - 2; y <= static_cast<int>(y1) + 2; ++y) {
-        for (int x = static_cast<int>(x0) - 2; x <= static_cast<int>(x1) + 2; ++x) {
-            const float d = roundedRectDistance(
-                static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, x0, y0, x1, y1, radius);
-            canvas.blend(x, y, colour, alpha * coverage(std::fabs(d) - width * 0.5f));
-        }
-    }
+    return std::fclose(file) == 0 && ok;
 }
 
 // ---- Text -------------------------------------------------------------------------------------
@@ -263,104 +148,6 @@ private:
     FT_Face face_ = nullptr;
 };
 
-// ---- The illustration: an icosahedron and two refinements of it ------------------------------
-
-struct P3 {
-    float x, y, z;
-};
-
-P3 normalised(P3 p) {
-    const float len = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
-    return {p.x / len, p.y / len, p.z / len};
-}
-
-struct Sphere {
-    std::vector<P3> points;
-    std::vector<std::array<int, 3>> triangles;
-};
-
-Sphere icosahedron() {
-    const float t = (1.0f + std::sqrt(5.0f)) * 0.5f;
-    Sphere s;
-    const P3 raw[12] = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
-                        {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
-    for (const P3& p : raw)
-        s.points.push_back(normalised(p));
-    s.triangles = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
-                   {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
-                   {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
-                   {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
-    return s;
-}
-
-// Splits every triangle in four at its edge midpoints, pushed out onto the sphere.
-Sphere refine(const Sphere& coarse) {
-    Sphere fine;
-    fine.points = coarse.points;
-    std::map<std::pair<int, int>, int> midpoints;
-    auto midpoint = [&](int a, int b) {
-        const std::pair<int, int> key{std::min(a, b), std::max(a, b)};
-        const auto found = midpoints.find(key);
-        if (found != midpoints.end()) return found->second;
-        const P3& pa = fine.points[static_cast<std::size_t>(a)];
-        const P3& pb = fine.points[static_cast<std::size_t>(b)];
-        fine.points.push_back(normalised({pa.x + pb.x, pa.y + pb.y, pa.z + pb.z}));
-        const int index = static_cast<int>(fine.points.size()) - 1;
-        midpoints.emplace(key, index);
-        return index;
-    };
-    for (const auto& tri : coarse.triangles) {
-        const int ab = midpoint(tri[0], tri[1]);
-        const int bc = midpoint(tri[1], tri[2]);
-        const int ca = midpoint(tri[2], tri[0]);
-        fine.triangles.push_back({tri[0], ab, ca});
-        fine.triangles.push_back({tri[1], bc, ab});
-        fine.triangles.push_back({tri[2], ca, bc});
-        fine.triangles.push_back({ab, bc, ca});
-    }
-    return fine;
-}
-
-// Draws the sphere's edges as a wireframe, turned for a three-quarter view, centred at (cx, cy)
-// with the given radius. Edges at the back are faint, at the front bright.
-void drawSphere(Canvas& canvas, const Sphere& sphere, float cx, float cy, float radius, Rgb colour,
-                float lineWidth) {
-    const float yaw = 0.5f;
-    const float pitch = 0.35f;
-    std::vector<P3> turned;
-    for (const P3& p : sphere.points) {
-        const float x1 = p.x * std::cos(yaw) + p.z * std::sin(yaw);
-        const float z1 = -p.x * std::sin(yaw) + p.z * std::cos(yaw);
-        const float y2 = p.y * std::cos(pitch) - z1 * std::sin(pitch);
-        const float z2 = p.y * std::sin(pitch) + z1 * std::cos(pitch);
-        turned.push_back({x1, y2, z2});
-    }
-    std::map<std::pair<int, int>, bool> drawn;
-    // Back edges first, so the front ones lie on top.
-    for (int pass = 0; pass < 2; ++pass) {
-        for (const auto& tri : sphere.triangles) {
-            for (int k = 0; k < 3; ++k) {
-                const int a = tri[static_cast<std::size_t>(k)];
-                const int b = tri[static_cast<std::size_t>((k + 1) % 3)];
-                const std::pair<int, int> key{std::min(a, b), std::max(a, b)};
-                const P3& pa = turned[static_cast<std::size_t>(a)];
-                const P3& pb = turned[static_cast<std::size_t>(b)];
-                const float depth = (pa.z + pb.z) * 0.5f;  // -1 back .. 1 front
-                if ((pass == 0) != (depth < 0.0f)) continue;
-                if (!drawn.emplace(key, true).second) continue;
-                const float alpha = 0.12f + 0.78f * std::clamp((depth + 1.0f) * 0.5f, 0.0f, 1.0f);
-                drawLine(canvas, cx + pa.x * radius, cy - pa.y * radius, cx + pb.x * radius,
-                         cy - pb.y * radius, lineWidth, colour, alpha);
-            }
-        }
-    }
-    for (const P3& p : turned) {
-        if (p.z < 0.0f) continue;
-        fillCircle(canvas, cx + p.x * radius, cy - p.y * radius, lineWidth * 1.1f, WHITE,
-                   0.35f + 0.5f * p.z);
-    }
-}
-
 void drawArrow(Canvas& canvas, float x0, float x1, float y, Rgb colour) {
     drawLine(canvas, x0, y, x1, y, 3.0f, colour, 0.8f);
     drawLine(canvas, x1, y, x1 - 10.0f, y - 8.0f, 3.0f, colour, 0.8f);
@@ -392,7 +179,7 @@ float drawKey(Canvas& canvas, Font& mono, const std::string& label, float x, flo
 void paint(Canvas& canvas, Fonts fonts) {
     // Ground: a vertical gradient with a soft glow behind the illustration.
     for (int y = 0; y < SIZE; ++y) {
-        const Rgb row = mix(INK_TOP, INK_BOTTOM, static_cast<float>(y) / (SIZE - 1));
+        const Rgb row = mix(art::INK_TOP, art::INK_BOTTOM, static_cast<float>(y) / (SIZE - 1));
         for (int x = 0; x < SIZE; ++x) {
             const float dx = (static_cast<float>(x) - 512.0f) / 460.0f;
             const float dy = (static_cast<float>(y) - 300.0f) / 260.0f;
@@ -410,15 +197,15 @@ void paint(Canvas& canvas, Fonts fonts) {
                               178.0f, 28, MUTED);
 
     // Illustration: an icosahedron refined twice, with arrows between the steps.
-    const Sphere level0 = icosahedron();
-    const Sphere level1 = refine(level0);
-    const Sphere level2 = refine(level1);
+    const art::Sphere level0 = art::icosahedron();
+    const art::Sphere level1 = art::refine(level0);
+    const art::Sphere level2 = art::refine(level1);
     const float sphereY = 298.0f;
-    drawSphere(canvas, level0, 232.0f, sphereY, 80.0f, CORAL, 2.6f);
+    art::drawSphere(canvas, level0, 232.0f, sphereY, 80.0f, CORAL, 2.6f, WHITE);
     drawArrow(canvas, 346.0f, 398.0f, sphereY, MUTED);
-    drawSphere(canvas, level1, 512.0f, sphereY, 80.0f, SKY, 2.0f);
+    art::drawSphere(canvas, level1, 512.0f, sphereY, 80.0f, SKY, 2.0f, WHITE);
     drawArrow(canvas, 626.0f, 678.0f, sphereY, MUTED);
-    drawSphere(canvas, level2, 792.0f, sphereY, 80.0f, MINT, 1.5f);
+    art::drawSphere(canvas, level2, 792.0f, sphereY, 80.0f, MINT, 1.5f, WHITE);
 
     // The controls, in a panel.
     const float panelTop = 416.0f;
@@ -503,9 +290,9 @@ int main(int argc, char** argv) {
         Font regular(library, regularPath);
         Font bold(library, boldPath);
         Font mono(library, monoPath);
-        Canvas canvas;
+        Canvas canvas(SIZE, SIZE);
         paint(canvas, {regular, bold, mono});
-        if (!canvas.write(outPath)) {
+        if (!writeRaw(canvas, outPath)) {
             std::fprintf(stderr, "make_title: cannot write %s\n", outPath);
             status = 1;
         }

@@ -1,10 +1,16 @@
-// The installed viewer: `cmake --install` into a prefix (named by CREATURES_INSTALL_PREFIX; the
-// tests skip without it) puts the launcher at bin/creatures, the executable under libexec and the
-// data under share. The launcher must start the viewer where its data is from any working
-// directory, also after the whole prefix has moved elsewhere.
+// The installed viewer: `cmake --install` into a prefix, or the Debian package unpacked into a
+// scratch root (named by CREATURES_INSTALL_PREFIX, the root's usr/; the tests skip without it),
+// puts the launcher at bin/creatures (games/creatures in the package, as Debian keeps games in
+// /usr/games), the executable under libexec, the data under share and a desktop entry under
+// share/applications. The launcher must start the viewer where its data is from any working
+// directory, also after the whole prefix has moved elsewhere, and so must the desktop entry's
+// Exec command.
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -34,17 +40,24 @@ protected:
         if (!elsewhere.empty()) fs::remove_all(elsewhere);
     }
 
-    // Runs prefix/bin/creatures from an empty working directory: the title shows, the first
+    // The launcher: bin/creatures, or games/creatures where that is the one there is.
+    static fs::path launcher(const fs::path& prefix) {
+        const fs::path game = prefix / "games" / "creatures";
+        return fs::is_regular_file(game) ? game : prefix / "bin" / "creatures";
+    }
+
+    // Runs the launcher from an empty working directory: the title shows, the first
     // mouse movement reads the three start files from the installed data, a left release shows
     // the population, and Escape ends it with status 1.
     void runInstalled(const fs::path& prefix) {
+        EXPECT_TRUE(fs::is_regular_file(launcher(prefix))) << launcher(prefix);
         for (const char* file :
-             {"bin/creatures", "libexec/creatures/creatures",
-              "share/creatures/model_data/bird1.obj", "share/creatures/model_data/squant1.obj",
-              "share/creatures/model_data/rabbit.obj", "share/creatures/image_data/title.raw"}) {
+             {"libexec/creatures/creatures", "share/creatures/model_data/bird1.obj",
+              "share/creatures/model_data/squant1.obj", "share/creatures/model_data/rabbit.obj",
+              "share/creatures/image_data/title.raw"}) {
             EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
         }
-        ChildProcess viewer((prefix / "bin" / "creatures").string(), elsewhere.string());
+        ChildProcess viewer(launcher(prefix).string(), elsewhere.string());
         const unsigned long window = x.findWindow(TITLE, viewer.pid(), 30s);
         ASSERT_NE(window, 0u) << "no window; console: " << viewer.transcript();
         ASSERT_TRUE(waitUntil([&] { return showsTitle(x.grab(window)); }, 30s));
@@ -88,6 +101,58 @@ protected:
 
 TEST_F(InstalledViewer, RunsFromAnotherWorkingDirectory) {
     runInstalled(installed);
+}
+
+// The command line of the desktop entry's Exec key, split into words, the field codes (%f, %U,
+// ...) left out. Empty when the file or the key is missing. The entry quotes nothing.
+std::vector<std::string> desktopExec(const fs::path& entry) {
+    std::ifstream in(entry);
+    std::string line;
+    bool inMainGroup = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.front() == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+        } else if (inMainGroup && line.rfind("Exec=", 0) == 0) {
+            std::vector<std::string> words;
+            std::istringstream split(line.substr(5));
+            for (std::string word; split >> word;) {
+                if (word.size() != 2 || word.front() != '%') words.push_back(word);
+            }
+            return words;
+        }
+    }
+    return {};
+}
+
+// What a desktop would run for the Exec command with the installed tree's bin/ and games/ on
+// PATH, as a Debian session has /usr/bin and /usr/games: a bare name from there, an absolute
+// path inside the tree the prefix is the usr/ of.
+fs::path resolveInTree(const fs::path& prefix, const std::string& command) {
+    const fs::path path(command);
+    if (path.is_absolute()) return prefix.parent_path() / path.relative_path();
+    for (const char* dir : {"bin", "games"}) {
+        if (fs::is_regular_file(prefix / dir / path)) return prefix / dir / path;
+    }
+    return prefix / "bin" / path;
+}
+
+TEST_F(InstalledViewer, DesktopEntryExecStartsTheViewer) {
+    const fs::path entry = installed / "share" / "applications" / "creatures.desktop";
+    const std::vector<std::string> exec = desktopExec(entry);
+    ASSERT_FALSE(exec.empty()) << "no Exec line in " << entry;
+    const fs::path program = resolveInTree(installed, exec.front());
+    ASSERT_TRUE(fs::is_regular_file(program)) << program;
+
+    ChildProcess viewer(program.string(), elsewhere.string(),
+                        std::vector<std::string>(exec.begin() + 1, exec.end()));
+    const unsigned long window = x.findWindow(TITLE, viewer.pid(), 30s);
+    ASSERT_NE(window, 0u) << "no window; console: " << viewer.transcript();
+    EXPECT_TRUE(waitUntil([&] { return showsTitle(x.grab(window)); }, 30s));
+    x.tapKey(window, "Escape");
+    const std::optional<ExitStatus> ended = viewer.waitForExit(20s);
+    ASSERT_TRUE(ended) << "Escape did not end the viewer";
+    EXPECT_TRUE(ended->exited);
+    EXPECT_EQ(ended->status, 1);
 }
 
 TEST_F(InstalledViewer, RunsAfterThePrefixHasMoved) {

@@ -1,0 +1,33 @@
+# Runs make_icon twice and checks that every icon is a PNG of the size its directory names and
+# that both runs gave the same bytes.
+file(REMOVE_RECURSE ${WORK_DIR})
+foreach(run a b)
+    execute_process(COMMAND ${MAKE_ICON} --out ${WORK_DIR}/${run} RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "make_icon failed: ${status}")
+    endif()
+endforeach()
+foreach(size 16 22 24 32 48 64 128 256)
+    set(icon ${size}x${size}/apps/creatures.png)
+    if(NOT EXISTS ${WORK_DIR}/a/${icon})
+        message(FATAL_ERROR "no ${icon}")
+    endif()
+    # The PNG signature, then the IHDR chunk: its length, name, width and height.
+    file(READ ${WORK_DIR}/a/${icon} header LIMIT 24 HEX)
+    math(EXPR side "${size}" OUTPUT_FORMAT HEXADECIMAL)
+    string(SUBSTRING "${side}" 2 -1 side)
+    string(LENGTH "${side}" digits)
+    math(EXPR padding "8 - ${digits}")
+    string(REPEAT "0" ${padding} zeros)
+    set(expected "89504e470d0a1a0a0000000d49484452${zeros}${side}${zeros}${side}")
+    if(NOT header STREQUAL expected)
+        message(FATAL_ERROR "${icon} starts ${header}, not ${expected}")
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/a/${icon}
+                            ${WORK_DIR}/b/${icon}
+                    RESULT_VARIABLE differ)
+    if(NOT differ EQUAL 0)
+        message(FATAL_ERROR "two runs of make_icon gave different ${icon}")
+    endif()
+endforeach()
+file(REMOVE_RECURSE ${WORK_DIR})
