@@ -38,5 +38,9 @@ void drawPopulation(const World& world, const PopulationView& view) {
             draw(world.creatures[j], 0.0f, 0.0f, 0.0f, view.model);
         }
         glPopMatrix();
+        // The software renderer keeps a frame's sorted triangles until they are drawn, so an
+        // unflushed frame holds the whole population's; flushed creature by creature, it holds
+        // one creature's at a time.
+        glFlush();
     }
 }

@@ -545,3 +545,48 @@ TEST_F(Breeding, SoakKeepsTheInvariants) {
     EXPECT_GT(w.genomes.size(), 100u);
     RecordProperty("population", static_cast<int>(w.genomes.size()));
 }
+
+namespace {
+
+// A model with topology records of its own, equal to the source's.
+Model withOwnRecords(const Model& m) {
+    Model c = m;
+    for (BodyPart& part : c.parts) {
+        if (part.arena) part.arena = std::make_shared<TopologyArena>(*part.arena);
+    }
+    return c;
+}
+
+}  // namespace
+
+// Breeding replaces display copies in their own storage; records another model still holds are
+// never written over, and records nobody else holds are used again.
+TEST_F(Breeding, ReplacedDisplayCopiesReuseOnlyRecordsNothingElseHolds) {
+    ScreenLog log;
+    World w = breedableWorld(log);
+    ::testing::internal::CaptureStdout();
+    w.breed(1, w.genomes[0], RANDOM_WEIGHT, MakeChildren);  // 1 -> 3, 4
+
+    World copy = w;  // shares every display copy's records with w
+    std::vector<Model> before;
+    for (const Model& c : copy.creatures)
+        before.push_back(withOwnRecords(c));
+    w.breed(1, w.genomes[2], RANDOM_WEIGHT, MakeChildren);  // 1, 3 and 4 change in place
+    ::testing::internal::GetCapturedStdout();
+    for (size_t i = 0; i < copy.creatures.size(); ++i) {
+        EXPECT_EQ(fixtures::compareTopology(copy.creatures[i], before[i]), "") << i;
+        EXPECT_TRUE(fixtures::sameBits(copy.creatures[i].positions, before[i].positions)) << i;
+        EXPECT_TRUE(fixtures::sameBits(copy.creatures[i].normals, before[i].normals)) << i;
+        const bool bredAgain = i == 1 || i == 3 || i == 4;
+        EXPECT_EQ(w.creatures[i].parts[0].arena != copy.creatures[i].parts[0].arena, bredAgain)
+            << i;
+    }
+
+    // With the copy gone, the next replacement writes into the records it replaces.
+    copy = World();
+    const TopologyArena* records = w.creatures[3].parts[0].arena.get();
+    ::testing::internal::CaptureStdout();
+    w.breed(1, w.genomes[0], RANDOM_WEIGHT, MakeChildren);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(w.creatures[3].parts[0].arena.get(), records);
+}

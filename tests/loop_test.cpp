@@ -52,7 +52,7 @@ Model deepCopy(const Model& m) {
 
 using fixtures::sameBits;
 
-class Subdivision : public ::testing::Test {
+class LoopStep : public ::testing::Test {
 protected:
     static void build(Model& m) { fixtures::buildQuietly(m); }
 
@@ -68,7 +68,7 @@ protected:
     fixtures::RingFaultCount faults_;
 };
 
-TEST_F(Subdivision, SingleTriangleGivesSixPointsAndFourChildren) {
+TEST_F(LoopStep, SingleTriangleGivesSixPointsAndFourChildren) {
     Model m = fixtures::singleTriangle();
     build(m);
     std::string printed;
@@ -137,7 +137,7 @@ TEST_F(Subdivision, SingleTriangleGivesSixPointsAndFourChildren) {
     EXPECT_EQ(faults_.count(), 0);
 }
 
-TEST_F(Subdivision, SharedEdgeGetsOnePointMadeAtTheFirstTriangle) {
+TEST_F(LoopStep, SharedEdgeGetsOnePointMadeAtTheFirstTriangle) {
     Model m = fixtures::twoTriangles();  // (0 1 2) and (2 1 3)
     build(m);
     std::string printed;
@@ -161,7 +161,7 @@ TEST_F(Subdivision, SharedEdgeGetsOnePointMadeAtTheFirstTriangle) {
     EXPECT_EQ(checkHalfEdges(relinked.parts[0]), "");
 }
 
-TEST_F(Subdivision, CreaseLowersOnlyTheHalfEdgeThatMakesThePoint) {
+TEST_F(LoopStep, CreaseLowersOnlyTheHalfEdgeThatMakesThePoint) {
     Model m = fixtures::twoTriangles();
     build(m);
     BodyPart& src = m.parts[0];
@@ -184,7 +184,7 @@ TEST_F(Subdivision, CreaseLowersOnlyTheHalfEdgeThatMakesThePoint) {
     }
 }
 
-TEST_F(Subdivision, ClosedMeshesGiveVPlusEPointsAndFourChildrenPerFace) {
+TEST_F(LoopStep, ClosedMeshesGiveVPlusEPointsAndFourChildrenPerFace) {
     for (Model m : {fixtures::tetrahedron(), fixtures::octahedron(), fixtures::icosahedron(),
                     fixtures::uvSphere(6, 9)}) {
         build(m);
@@ -213,7 +213,7 @@ TEST_F(Subdivision, ClosedMeshesGiveVPlusEPointsAndFourChildrenPerFace) {
     EXPECT_EQ(faults_.count(), 0);
 }
 
-TEST_F(Subdivision, TiltedPlanarPatchStaysInItsPlane) {
+TEST_F(LoopStep, TiltedPlanarPatchStaysInItsPlane) {
     Model m = fixtures::planarGrid(4);
     for (Vec3& p : m.positions)
         p.z = 0.25f * p.x - 0.5f * p.y + 1.0f;
@@ -224,7 +224,7 @@ TEST_F(Subdivision, TiltedPlanarPatchStaysInItsPlane) {
         EXPECT_NEAR(p.z, 0.25f * p.x - 0.5f * p.y + 1.0f, 1e-5f);
 }
 
-TEST_F(Subdivision, HeaderAndPartsAreCarriedOver) {
+TEST_F(LoopStep, HeaderAndPartsAreCarriedOver) {
     Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}},
                                   {{"head", {{0, 1, 2}}}, {"tail", {}}});
     m.id = 7;
@@ -289,7 +289,7 @@ TEST_F(Subdivision, HeaderAndPartsAreCarriedOver) {
     EXPECT_EQ(m.sourcePath, "./model_data/bird1.obj");
 }
 
-TEST_F(Subdivision, NormalsAreRefinedByTheSameRules) {
+TEST_F(LoopStep, NormalsAreRefinedByTheSameRules) {
     Model m = fixtures::icosahedron();
     build(m);
     m.normals = m.positions;  // the same values: each normal must come out as its point
@@ -297,7 +297,7 @@ TEST_F(Subdivision, NormalsAreRefinedByTheSameRules) {
     EXPECT_TRUE(sameBits(r.positions, r.normals));
 }
 
-TEST_F(Subdivision, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
+TEST_F(LoopStep, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
     // Both parts hold the same two triangles, so every vertex point of the second part equals,
     // bit for bit, the one made in the first part.
     const std::vector<fixtures::Triangle> tris = {{0, 1, 2}, {2, 1, 3}};
@@ -317,7 +317,7 @@ TEST_F(Subdivision, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
     EXPECT_EQ(r.positions[5], r.positions[14]);
 }
 
-TEST_F(Subdivision, VertexPointEqualToAnEarlierEdgePointTakesItsIndex) {
+TEST_F(LoopStep, VertexPointEqualToAnEarlierEdgePointTakesItsIndex) {
     // Face 0's boundary edge A-B has its point at (1, 0, 0), index 0. Vertex V sits at (1, 0, 0)
     // between its boundary neighbours (1, 1, 0) and (1, -1, 0), so its point is (1, 0, 0) too:
     // its first corner (face 1) keeps the point made for it, its second (face 2) takes index 0.
@@ -334,7 +334,7 @@ TEST_F(Subdivision, VertexPointEqualToAnEarlierEdgePointTakesItsIndex) {
     EXPECT_EQ(part.polygons[8][0].normalSlot, 0);
 }
 
-TEST_F(Subdivision, NaNPointIsTakenFromItsOwnVertex) {
+TEST_F(LoopStep, NaNPointIsTakenFromItsOwnVertex) {
     // A NaN equals nothing, so no search could find the centre's point again: its later corners
     // take the point made for it.
     Model m = fixtures::makeModel(
@@ -352,7 +352,7 @@ TEST_F(Subdivision, NaNPointIsTakenFromItsOwnVertex) {
     }
 }
 
-TEST_F(Subdivision, BrokenFaceCycleIsReportedAndLeftOut) {
+TEST_F(LoopStep, BrokenFaceCycleIsReportedAndLeftOut) {
     Model m = fixtures::twoTriangles();
     build(m);
     BodyPart& src = m.parts[0];
@@ -364,7 +364,7 @@ TEST_F(Subdivision, BrokenFaceCycleIsReportedAndLeftOut) {
     EXPECT_EQ(r.parts[0].halfEdges.size(), 12u);
 }
 
-TEST_F(Subdivision, MidpointFlagLeftSetWithAForeignIndexMakesThePoint) {
+TEST_F(LoopStep, MidpointFlagLeftSetWithAForeignIndexMakesThePoint) {
     Model m = fixtures::singleTriangle();
     build(m);
     HalfEdge& h = m.parts[0].halfEdge(m.parts[0].halfEdges[0]);
@@ -378,7 +378,7 @@ TEST_F(Subdivision, MidpointFlagLeftSetWithAForeignIndexMakesThePoint) {
     }
 }
 
-TEST_F(Subdivision, FaceWithFourHalfEdgesEndsTheProgram) {
+TEST_F(LoopStep, FaceWithFourHalfEdgesEndsTheProgram) {
     Model m = fixtures::twoTriangles();
     build(m);
     BodyPart& src = m.parts[0];
@@ -436,7 +436,7 @@ void expectSameStep(Model& fast, Model& slow, const std::string& where) {
     slow = std::move(b);
 }
 
-TEST_F(Subdivision, IndexedStepMatchesLiteralStepBitForBit) {
+TEST_F(LoopStep, IndexedStepMatchesLiteralStepBitForBit) {
     std::mt19937 rng(5150);
     std::uniform_int_distribution<int> percent(0, 99);
     for (int round = 0; round < 300; ++round) {
@@ -482,7 +482,7 @@ TEST_F(Subdivision, IndexedStepMatchesLiteralStepBitForBit) {
 
 // The relink of records that do not lie in one ascending run of their arena (and of a part
 // with a polygon it cannot link) takes its general way; it must agree with the literal relink.
-TEST_F(Subdivision, RelinkOfScatteredRecordsMatchesLiteralRelink) {
+TEST_F(LoopStep, RelinkOfScatteredRecordsMatchesLiteralRelink) {
     std::mt19937 rng(77);
     for (int round = 0; round < 60; ++round) {
         Model m = fixtures::randomMesh(rng);
@@ -502,7 +502,7 @@ TEST_F(Subdivision, RelinkOfScatteredRecordsMatchesLiteralRelink) {
     }
 }
 
-TEST_F(Subdivision, StepIsBitIdenticalAcrossRuns) {
+TEST_F(LoopStep, StepIsBitIdenticalAcrossRuns) {
     Model m = fixtures::uvSphere(8, 12);
     build(m);
     m.computeNormals();
@@ -621,7 +621,7 @@ void expectSameRefinement(const Model& m, Model& previous, const std::string& wh
 
 }  // namespace linked
 
-TEST_F(Subdivision, LinkedStepMatchesStepRelinkAndLimitPassBitForBit) {
+TEST_F(LoopStep, LinkedStepMatchesStepRelinkAndLimitPassBitForBit) {
     std::mt19937 rng(90210);
     std::uniform_int_distribution<int> percent(0, 99);
     Model previous;
