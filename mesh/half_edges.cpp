@@ -10,9 +10,8 @@
 #include <functional>
 #include <memory>
 
-#include <absl/container/flat_hash_map.h>
-
 #include "mesh/model.h"
+#include "mesh/portable.h"
 #include "mesh/ring_walk.h"
 
 namespace {
@@ -53,7 +52,7 @@ private:
     bool inDense(int32_t p) const { return static_cast<uint32_t>(p) < dense_.size(); }
 
     std::vector<int32_t> dense_;
-    absl::flat_hash_map<int32_t, int32_t> sparse_;
+    HashMap<int32_t, int32_t> sparse_;
 };
 
 // The place in the part's vertices list of the record for position index p: the first listed
