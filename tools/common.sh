@@ -13,6 +13,7 @@ PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev           # tests and benchmarks
     libosd-dev                                           # OpenSubdiv, a reference in the tests
     xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
+    emscripten libboost-dev chromium                     # the web build and its browser tests
 )
 
 # The X server screen the viewer's 1024 x 768 window fits on. -noreset: by default the server
