@@ -19,7 +19,8 @@ using namespace e2e;
 namespace {
 
 struct Action {
-    enum Kind { Move, Click, Key } kind = Move;
+    // Move the pointer to (x, y); then click the left button, press or release the middle one.
+    enum Kind { Move, Click, Press, Release, Key } kind = Move;
     int x = 0;
     int y = 0;
     std::string key;  // X keysym name, which is also the browser's key name for these keys
@@ -38,6 +39,12 @@ Action move(WindowPoint p) {
 }
 Action click(WindowPoint p) {
     return {Action::Click, p.x, p.y, {}};
+}
+Action pressMiddle(WindowPoint p) {
+    return {Action::Press, p.x, p.y, {}};
+}
+Action releaseMiddle(WindowPoint p) {
+    return {Action::Release, p.x, p.y, {}};
 }
 Action key(const std::string& name) {
     return {Action::Key, 0, 0, name};
@@ -81,8 +88,9 @@ std::string scriptJson(const std::vector<Step>& steps) {
             if (a.kind == Action::Key) {
                 out += "{\"key\": " + jsonString(a.key) + "}";
             } else {
-                out += std::string("{\"") + (a.kind == Action::Move ? "move" : "click") + "\": [" +
-                       std::to_string(a.x) + ", " + std::to_string(a.y) + "]}";
+                static const char* const names[] = {"move", "click", "press", "release"};
+                out += std::string("{\"") + names[a.kind] + "\": [" + std::to_string(a.x) + ", " +
+                       std::to_string(a.y) + "]}";
             }
         }
         out += i + 1 < steps.size() ? "]},\n" : "]}\n";
@@ -98,7 +106,7 @@ bool writeFile(const std::filesystem::path& path, const std::string& text) {
 
 // The script: the title; the first movement (the start-up load); a left click on empty sky (the
 // population); the centre creature picked twice (self-bred); its first child bred with the bird;
-// the scene moved right; Escape.
+// the scene moved right; the trackball turned with the middle button; Escape.
 std::vector<Step> script(const std::string& root, std::string& problem) {
     // Children copy or blend the centre creature's centre: near enough for a pick.
     const Point3 centre = objCentre(root + "/model_data/squant1.obj");
@@ -123,10 +131,11 @@ std::vector<Step> script(const std::string& root, std::string& problem) {
          {}},
         {"bred",
          {click(at(child)), click(at(startPosition(0))), move(EMPTY_SKY)},
-         "Breeding 0 and 3\n",
+         "Breeding 0 and 3\nStarting Subdivision...Starting Subdivision...",
          {at(fanChild(child, 33), back), at(fanChild(child, 90), back)},
          {at(startPosition(0), back), at(squant, back), at(startPosition(2), back)}},
         {"moved", {key("l")}, "", {}, {}},
+        {"turned", {pressMiddle({462, 300}), releaseMiddle({542, 300})}, "", {}, {}},
         {"ended", {key("Escape")}, "", {}, {}},
     };
 }
@@ -181,6 +190,14 @@ int main(int argc, char** argv) {
                 case Action::Click:
                     x.click(window, a.x, a.y, LEFT);
                     break;
+                case Action::Press:
+                    x.movePointer(window, a.x, a.y);
+                    x.pressButton(MIDDLE);
+                    break;
+                case Action::Release:
+                    x.movePointer(window, a.x, a.y);
+                    x.releaseButton(MIDDLE);
+                    break;
                 case Action::Key:
                     x.tapKey(window, a.key);
                     break;
@@ -196,8 +213,9 @@ int main(int argc, char** argv) {
             ++failures;
         }
         if (step.name == "population") x.grabWhen(window, showsPopulation, 30s);
-        // A few frames of the new state.
-        std::this_thread::sleep_for(400ms);
+        // A few frames of the new state (the first ones after a breeding come when its click
+        // and the movement after it have been handled).
+        std::this_thread::sleep_for(800ms);
         const Image image = x.grab(window);
         if (!image.savePng((outDir / (step.name + ".png")).string()) ||
             !writeFile(outDir / (step.name + ".txt"), viewer.transcript())) {
