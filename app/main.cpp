@@ -6,42 +6,7 @@
 
 #include <GL/freeglut.h>
 
-#include "app/viewer_window.h"
-#include "view/camera.h"
-#include "view/input_controller.h"
-
-namespace {
-
-// The callbacks pass GLUT's arguments on unchanged.
-void onReshape(int width, int height) {
-    Camera::instance().reshape(width, height);
-}
-void onDisplay() {
-    ViewerWindow::instance().display();
-}
-void onIdle() {
-    ViewerWindow::instance().tick();
-}
-void onMotion(int x, int y) {
-    InputController::instance().onMotion(x, y);
-}
-void onPassiveMotion(int x, int y) {
-    InputController::instance().onPassiveMotion(x, y);
-}
-void onMouse(int button, int state, int x, int y) {
-    InputController::instance().onMouseButton(button, state, x, y);
-}
-void onKeyboard(unsigned char key, int x, int y) {
-    InputController::instance().onKey(key, x, y);
-}
-void onKeyboardUp(unsigned char key, int x, int y) {
-    InputController::instance().onOtherKey(key, x, y);
-}
-void onSpecial(int key, int x, int y) {
-    InputController::instance().onOtherKey(key, x, y);
-}
-
-}  // namespace
+#include "app/glut_callbacks.h"
 
 int main(int argc, char** argv) {
     // Unbuffered console, so that whoever reads it sees each message as soon as it is written.
@@ -52,23 +17,8 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
 
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(1024, 768);
-    glutCreateWindow("Subdivision Surfaces");
-
-    ViewerWindow::instance().init(1024, 768);
-
-    glutReshapeFunc(onReshape);
-    glutDisplayFunc(onDisplay);
-    glutIdleFunc(onIdle);
-    glutMotionFunc(onMotion);
-    glutPassiveMotionFunc(onPassiveMotion);
-    glutMouseFunc(onMouse);
-    glutKeyboardFunc(onKeyboard);
-    glutKeyboardUpFunc(onKeyboardUp);
-    glutSpecialFunc(onSpecial);
-    glutSpecialUpFunc(onSpecial);
+    openViewerWindow(&argc, argv);
+    registerCallbacks();
 
     glutMainLoop();
     return 0;

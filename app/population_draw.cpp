@@ -7,24 +7,8 @@
 namespace {
 
 constexpr float HOVER_SCALE = 1.04f;
-constexpr float LINK_GREY = 0.2f;
 
 }  // namespace
-
-void drawFamilyLinks(const World& world, const Mat4& transform) {
-    for (const FamilyLink& link : world.familyLinks) {
-        glPushMatrix();
-        glMultMatrixf(transform.data());
-        glLineWidth(2.0f);
-        glColor3f(LINK_GREY, LINK_GREY, LINK_GREY);
-        glBegin(GL_LINES);
-        glVertex3f(link.from.x, link.from.y, link.from.z);
-        glVertex3f(link.to.x, link.to.y, link.to.z);
-        glEnd();
-        glColor3f(1.0f, 1.0f, 1.0f);
-        glPopMatrix();
-    }
-}
 
 void drawPopulation(const World& world, const PopulationView& view) {
     drawFamilyLinks(world, view.model.transform);

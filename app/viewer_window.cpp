@@ -1,7 +1,5 @@
 #include "app/viewer_window.h"
 
-#include <cstdlib>
-
 #include <GL/freeglut.h>
 
 #include "app/population_pass.h"
@@ -83,31 +81,6 @@ void ViewerWindow::display() {
     glPopMatrix();
 }
 
-void ViewerWindow::setUpTitle() {
-    if (!titleImage.load(TITLE_IMAGE_PATH, TITLE_IMAGE_SIZE, TITLE_IMAGE_SIZE, 3)) {
-        std::exit(TITLE_EXIT_STATUS);
-    }
-    titleImage.makeTexture(TITLE_IMAGE_SIZE, TITLE_IMAGE_SIZE, 3);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-
-    // A 2 x 2 square in the z = 0 plane, counter-clockwise seen from +z, the picture upright.
-    titleList = glGenLists(1);
-    glNewList(titleList, GL_COMPILE);
-    glBegin(GL_QUADS);
-    glNormal3f(0.0f, 0.0f, -1.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(-1.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(1.0f, -1.0f, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(1.0f, 1.0f, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(-1.0f, 1.0f, 0.0f);
-    glEnd();
-    glEndList();
-}
-
 void ViewerWindow::drawTitle() {
     glEnable(GL_TEXTURE_2D);
     glFrontFace(GL_CCW);
@@ -117,7 +90,7 @@ void ViewerWindow::drawTitle() {
     glLoadIdentity();
     glTranslatef(0.0f, 0.0f, -2.5f);
     glBindTexture(GL_TEXTURE_2D, titleImage.textureId);
-    glCallList(titleList);
+    drawTitleQuad();
     glPopMatrix();
     glFrontFace(GL_CW);
     glDisable(GL_TEXTURE_2D);

@@ -49,6 +49,10 @@ public:
     // them (clockwise front faces, texturing off).
     void drawTitle();
 
+    // The textured quad of the title screen, with the state drawTitle has set: the display list
+    // titleList on the desktop, client arrays in the browser.
+    void drawTitleQuad();
+
 private:
     ViewerWindow();
 };

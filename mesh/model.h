@@ -17,8 +17,7 @@
 #include <string>
 #include <vector>
 
-#include <absl/container/inlined_vector.h>
-
+#include "mesh/portable.h"
 #include "view/math.h"
 
 // Sentinel for "no id" and "no index", in model, topology and input fields.
@@ -56,7 +55,7 @@ struct Corner {
 };
 
 // The corners of one face, in token order. Triangles are the rule, so three corners live inline.
-using Polygon = absl::InlinedVector<Corner, 3>;
+using Polygon = SmallVector<Corner, 3>;
 
 struct MeshVertex {
     int32_t positionIndex = NONE_INDEX;  // index into the model's positions

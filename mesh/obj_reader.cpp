@@ -1,7 +1,6 @@
 #include "mesh/obj_reader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -315,9 +314,9 @@ float parseObjFloat(std::string_view token) {
     }
     double value = 0.0;
     if (!slowPath) {
-        const auto r = std::from_chars(rest.data(), rest.data() + rest.size(), value);
-        if (r.ec == std::errc()) return static_cast<float>(value);
-        if (r.ec == std::errc::invalid_argument) return 0.0f;
+        const std::errc status = parseDecimal(rest, value);
+        if (status == std::errc()) return static_cast<float>(value);
+        if (status == std::errc::invalid_argument) return 0.0f;
         // Out of range: strtod decides between infinity, a denormal and zero.
     }
     const std::string copy(token);

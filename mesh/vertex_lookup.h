@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include <absl/container/flat_hash_map.h>
-
 #include "mesh/model.h"
+#include "mesh/portable.h"
 
 // Position index -> the place, in a part's vertices list, of the first record with that index:
 // what a scan of the list from its first entry finds. Records are only ever appended to the list
@@ -41,5 +40,5 @@ private:
     void add(int32_t positionIndex, int32_t place);
 
     std::vector<int32_t> dense_;
-    absl::flat_hash_map<int32_t, int32_t> sparse_;
+    HashMap<int32_t, int32_t> sparse_;
 };

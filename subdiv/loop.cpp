@@ -1,6 +1,5 @@
 #include "subdiv/loop.h"
 
-#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,8 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include <absl/container/flat_hash_map.h>
-
+#include "mesh/portable.h"
 #include "mesh/ring_walk.h"
 #include "subdiv/limit_normals.h"
 #include "subdiv/point_rules.h"
@@ -40,7 +38,7 @@ struct PointKey {
 };
 
 uint32_t keyBits(float f) {
-    return std::bit_cast<uint32_t>(f == 0.0f ? 0.0f : f);
+    return floatBits(f == 0.0f ? 0.0f : f);
 }
 
 // False for a point with a NaN, which equals no point.
@@ -290,12 +288,12 @@ private:
     bool link_;
     StepScratch& scratch_;
     Links links_;
-    std::unique_ptr<absl::flat_hash_map<PointKey, int32_t>> exact_;
+    std::unique_ptr<HashMap<PointKey, int32_t>> exact_;
 };
 
 int32_t Step::firstEqual(const Vec3& p) {
     if (!exact_) {
-        exact_ = std::make_unique<absl::flat_hash_map<PointKey, int32_t>>();
+        exact_ = std::make_unique<HashMap<PointKey, int32_t>>();
         for (size_t i = 0; i < result_.positions.size(); ++i) {
             PointKey key;
             if (keyOf(result_.positions[i], key)) exact_->try_emplace(key, static_cast<int32_t>(i));
@@ -626,8 +624,8 @@ bool Step::resolveEqualPoints() {
 
     // The first index of every value whose bit is hot, in index order; a vertex point meeting
     // an earlier entry of its value is remapped to it.
-    absl::flat_hash_map<PointKey, int32_t> first;
-    absl::flat_hash_map<int32_t, int32_t> remap;
+    HashMap<PointKey, int32_t> first;
+    HashMap<int32_t, int32_t> remap;
     for (size_t i = 0; i < n; ++i) {
         PointKey key;
         if (!keyOf(positions[i], key) || !hot.test(hashOf(key) & mask)) continue;
@@ -649,7 +647,7 @@ bool Step::resolveEqualPoints() {
         for (const auto& [from, to] : remap)
             any = any || (static_cast<size_t>(from) >= begin && static_cast<size_t>(from) < end);
         if (!any) continue;
-        absl::flat_hash_map<int32_t, bool> firstSeen;
+        HashMap<int32_t, bool> firstSeen;
         for (Polygon& polygon : result_.parts[p].polygons) {
             for (Corner& corner : polygon) {
                 if (corner.flagA != 0) continue;

@@ -1,0 +1,30 @@
+// Entry point of the browser build: the same window, start-up state and callback table as on the
+// desktop. The page's script routes standard output to its text panel byte by byte.
+//
+// In the browser glutMainLoop does not return: it hands control back to the page, and GLUT's
+// handlers then run from the browser's event loop, the display pass once per animation frame.
+// What the display pass draws is shown when control goes back to the browser, so the redraw that
+// breeding asks for in the middle of a mouse handler shows only with the next frame.
+#include <cstdio>
+
+#include <GL/glut.h>
+#include <emscripten/emscripten.h>
+
+#include "app/glut_callbacks.h"
+
+// Called by the page when the program has ended (Escape): the idle handler is dropped, so no
+// more frames are asked for. The browser keeps the page, and with it the program's memory.
+extern "C" EMSCRIPTEN_KEEPALIVE void stopFrameLoop() {
+    glutIdleFunc(nullptr);
+}
+
+int main(int argc, char** argv) {
+    // Unbuffered, as on the desktop: a message without a line end shows at once.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+
+    openViewerWindow(&argc, argv);
+    registerCallbacks();
+
+    glutMainLoop();
+    return 0;
+}

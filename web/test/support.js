@@ -1,0 +1,149 @@
+// What the browser tests and the benchmark share: a static file server on 127.0.0.1 for the
+// site, the system's Chromium in headless mode with WebGL through SwiftShader, the page's
+// canvas as pixels, and the silhouettes (the pixels that are not the clear colour) that
+// pictures are compared by.
+'use strict';
+
+const fs = require('node:fs');
+const http = require('node:http');
+const os = require('node:os');
+const path = require('node:path');
+const { PNG } = require('pngjs');
+const puppeteer = require('puppeteer-core');
+
+const CONTENT_TYPES = {
+  '.html': 'text/html; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.wasm': 'application/wasm',
+};
+
+// Serves the files of root (no listing, nothing outside it) on a free port of 127.0.0.1.
+async function serve(folder) {
+  const root = path.resolve(folder);
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    const file = path.join(root, name === '/' ? 'index.html' : name);
+    if (!file.startsWith(root + path.sep)) {
+      response.writeHead(403).end();
+      return;
+    }
+    fs.readFile(file, (error, data) => {
+      if (error) {
+        response.writeHead(404).end();
+        return;
+      }
+      const type = CONTENT_TYPES[path.extname(file)] || 'application/octet-stream';
+      response.writeHead(200, { 'Content-Type': type }).end(data);
+    });
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  return { server, url: `http://127.0.0.1:${server.address().port}/` };
+}
+
+// Headless Chromium from Debian's package, with a fresh profile that is removed on close. The
+// background services are off: this machine's network is closed.
+async function launchBrowser() {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'creatures-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    userDataDir: profile,
+    headless: true,
+    args: [
+      '--no-sandbox', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync', '--use-angle=swiftshader',
+      '--enable-unsafe-swiftshader',
+    ],
+    defaultViewport: { width: 1100, height: 1200, deviceScaleFactor: 1 },
+    protocolTimeout: 600000,
+  });
+  const close = browser.close.bind(browser);
+  browser.close = async () => {
+    await close();
+    fs.rmSync(profile, { recursive: true, force: true });
+  };
+  return browser;
+}
+
+// An image as pixels: width, height and RGBA bytes, row 0 at the top.
+function readPng(file) {
+  return PNG.sync.read(fs.readFileSync(file));
+}
+function decodePng(buffer) {
+  return PNG.sync.read(buffer);
+}
+function writePng(file, image) {
+  fs.writeFileSync(file, PNG.sync.write(image));
+}
+
+// The canvas as it is shown now.
+async function canvasImage(page) {
+  const canvas = await page.$('#canvas');
+  return decodePng(await canvas.screenshot({ type: 'png' }));
+}
+
+// The clear colour (0.41, 0.61, 0.81) in 8 bits.
+const CLEAR = [105, 156, 207];
+
+function isClear(image, x, y, tolerance = 6) {
+  const i = 4 * (y * image.width + x);
+  return Math.abs(image.data[i] - CLEAR[0]) <= tolerance &&
+    Math.abs(image.data[i + 1] - CLEAR[1]) <= tolerance &&
+    Math.abs(image.data[i + 2] - CLEAR[2]) <= tolerance;
+}
+
+function clipped(image, rect) {
+  const x0 = Math.max(0, rect.x);
+  const y0 = Math.max(0, rect.y);
+  const x1 = Math.min(image.width, rect.x + rect.width);
+  const y1 = Math.min(image.height, rect.y + rect.height);
+  return { x0, y0, x1, y1 };
+}
+
+// The pixels of rect that are not the clear colour: their count and centre.
+function silhouette(image, rect) {
+  const { x0, y0, x1, y1 } = clipped(image, rect);
+  let pixels = 0;
+  let sumX = 0;
+  let sumY = 0;
+  for (let y = y0; y < y1; ++y) {
+    for (let x = x0; x < x1; ++x) {
+      if (isClear(image, x, y)) continue;
+      ++pixels;
+      sumX += x;
+      sumY += y;
+    }
+  }
+  return { pixels, centreX: pixels ? sumX / pixels : NaN, centreY: pixels ? sumY / pixels : NaN };
+}
+
+// The share of the pixels of rect that are the clear colour in one image and not in the other.
+function silhouetteDifference(a, b, rect) {
+  const { x0, y0, x1, y1 } = clipped(a, rect);
+  let differ = 0;
+  for (let y = y0; y < y1; ++y) {
+    for (let x = x0; x < x1; ++x) {
+      if (isClear(a, x, y) !== isClear(b, x, y)) ++differ;
+    }
+  }
+  const total = (x1 - x0) * (y1 - y0);
+  return total > 0 ? differ / total : 0;
+}
+
+// The mean difference per channel of two images of the same size, over rect.
+function meanDifference(a, b, rect) {
+  const { x0, y0, x1, y1 } = clipped(a, rect);
+  let sum = 0;
+  for (let y = y0; y < y1; ++y) {
+    for (let x = x0; x < x1; ++x) {
+      const i = 4 * (y * a.width + x);
+      for (let c = 0; c < 3; ++c) sum += Math.abs(a.data[i + c] - b.data[i + c]);
+    }
+  }
+  const total = 3 * (x1 - x0) * (y1 - y0);
+  return total > 0 ? sum / total : 0;
+}
+
+module.exports = {
+  serve, launchBrowser, readPng, writePng, canvasImage, silhouette, silhouetteDifference,
+  meanDifference,
+};
