@@ -20,9 +20,10 @@
 //
 // The step therefore writes the vertex's own index at its later corners and settles the rare
 // case of an earlier equal point once all points exist (resolveEqualPoints): a bitmap of hashed
-// values finds the few points whose value may have occurred before, and an exact map over just
-// those gives the first index of each value. Values compare as floats do: -0 equals 0, and a
-// point with a NaN equals nothing, so its later corners keep the point made for its vertex.
+// values picks out the few vertex points whose value may have occurred before, and an exact map
+// of just those values, filled in index order, gives the first index of each. Values compare as
+// floats do: -0 equals 0, and a point with a NaN equals nothing, so its later corners keep the
+// point made for its vertex.
 
 namespace {
 
@@ -58,9 +59,14 @@ uint64_t hashOf(const PointKey& k) {
 
 class Bitmap {
 public:
-    explicit Bitmap(size_t bits) : words_((bits + 63) / 64, 0) {}
+    Bitmap() = default;
+    explicit Bitmap(size_t bits) { reset(bits); }
+    // All bits clear, room for at least `bits` of them; the storage is kept.
+    void reset(size_t bits) { words_.assign((bits + 63) / 64, 0); }
     bool test(size_t i) const { return (words_[i >> 6] >> (i & 63)) & 1u; }
     void set(size_t i) { words_[i >> 6] |= uint64_t{1} << (i & 63); }
+    // Asks for the word of bit i ahead of its use.
+    void prefetch(size_t i) const { __builtin_prefetch(&words_[i >> 6]); }
     // Sets bit i; returns whether it was set before.
     bool testAndSet(size_t i) {
         uint64_t& w = words_[i >> 6];
@@ -204,6 +210,10 @@ struct StepScratch {
     std::vector<uint64_t> vertexPoints;
     // Per part: the first point it made.
     std::vector<size_t> pointBegin;
+    // Hashed values of the points (a power of two of bits), and the vertex points whose bit an
+    // earlier point had set.
+    Bitmap seen;
+    std::vector<int32_t> candidates;
     // Linking while refining: per part, the corner count of each source vertex; per point of the
     // part at hand, its vertex record; per new vertex, its last outgoing boundary half-edge; the
     // ring of the vertex being finished; the normals the step made, before the limit normals.
@@ -249,6 +259,7 @@ public:
     bool resolveEqualPoints();
 
 private:
+    // Appends a point and its normal; returns its index.
     // Appends a point and its normal; returns its index.
     int32_t append(const RefinedPoint& point) {
         const auto index = static_cast<int32_t>(result_.positions.size());
@@ -565,11 +576,14 @@ void Step::refinePart(size_t i) {
                 edgeList[12 * g + place] = block + place;
             }
         }
+        // The corners of the four children: the old vertices' (flag 0) and the edge points'.
+        const Corner cc[3] = {cornerAt(c[0], 0), cornerAt(c[1], 0), cornerAt(c[2], 0)};
+        const Corner ec[3] = {cornerAt(e[0], 1), cornerAt(e[1], 1), cornerAt(e[2], 1)};
         Polygon* const child = polygons + 4 * g;
-        setTriangle(child[0], cornerAt(c[0], 0), cornerAt(e[0], 1), cornerAt(e[2], 1));
-        setTriangle(child[1], cornerAt(e[0], 1), cornerAt(c[1], 0), cornerAt(e[1], 1));
-        setTriangle(child[2], cornerAt(e[0], 1), cornerAt(e[1], 1), cornerAt(e[2], 1));
-        setTriangle(child[3], cornerAt(e[2], 1), cornerAt(e[1], 1), cornerAt(c[2], 0));
+        setTriangle(child[0], cc[0], ec[0], ec[2]);
+        setTriangle(child[1], ec[0], cc[1], ec[1]);
+        setTriangle(child[2], ec[0], ec[1], ec[2]);
+        setTriangle(child[3], ec[2], ec[1], cc[2]);
 
         if (link_) {
             // New vertices whose faces are all written now are finished.
@@ -602,37 +616,67 @@ bool Step::resolveEqualPoints() {
     const size_t n = positions.size();
     if (n < 2) return false;
 
-    // Hashed values into a bitmap of about eight bits per point (it stays in the cache): a value
-    // whose bit was already set may have occurred before; mark its bit hot.
+    // Hashed values into a bitmap of about eight bits a point, in index order: a vertex point
+    // whose bit is set already is a candidate. The bitmap outgrows the cache on large meshes, so
+    // each word is asked for a few points ahead of its use.
     size_t bits = 4096;
     while (bits < 8 * n)
         bits *= 2;
     const size_t mask = bits - 1;
-    Bitmap seen(bits);
-    Bitmap hot(bits);
-    bool anyHot = false;
-    for (size_t i = 0; i < n; ++i) {
+    Bitmap& seen = scratch_.seen;
+    seen.reset(bits);
+    std::vector<int32_t>& candidates = scratch_.candidates;
+    candidates.clear();
+    constexpr size_t kAhead = 16;
+    size_t slot[kAhead];
+    const auto slotOf = [&](size_t i) {
         PointKey key;
-        if (!keyOf(positions[i], key)) continue;
-        const size_t slot = hashOf(key) & mask;
-        if (seen.testAndSet(slot)) {
-            hot.set(slot);
-            anyHot = true;
+        return keyOf(positions[i], key) ? hashOf(key) & mask : SIZE_MAX;  // a NaN has none
+    };
+    for (size_t i = 0; i < n + kAhead; ++i) {
+        // Point i - kAhead is tested now; point i's word is asked for, into the same place.
+        size_t& ring = slot[i % kAhead];
+        if (i >= kAhead && ring != SIZE_MAX && seen.testAndSet(ring)) {
+            const size_t j = i - kAhead;
+            if ((j >> 6) < scratch_.vertexPoints.size() &&
+                ((scratch_.vertexPoints[j >> 6] >> (j & 63)) & 1u) != 0) {
+                candidates.push_back(static_cast<int32_t>(j));
+            }
+        }
+        if (i < n) {
+            ring = slotOf(i);
+            if (ring != SIZE_MAX) seen.prefetch(ring);
         }
     }
-    if (!anyHot) return false;
+    if (candidates.empty()) return false;
 
-    // The first index of every value whose bit is hot, in index order; a vertex point meeting
-    // an earlier entry of its value is remapped to it.
+    // The candidates' values, with a small bitmap of their hashes in front of the map. Scanning
+    // the points in index order, the first point of each value is found; a vertex point that
+    // meets an earlier point of its value is remapped to it (such a point is always a
+    // candidate: the earlier point set its bit).
     HashMap<PointKey, int32_t> first;
+    Bitmap filter(1u << 16);
+    for (const int32_t i : candidates) {
+        PointKey key;
+        keyOf(positions[static_cast<size_t>(i)], key);
+        first.try_emplace(key, NONE_INDEX);
+        filter.set(hashOf(key) & 0xFFFFu);
+    }
     HashMap<int32_t, int32_t> remap;
     for (size_t i = 0; i < n; ++i) {
         PointKey key;
-        if (!keyOf(positions[i], key) || !hot.test(hashOf(key) & mask)) continue;
-        const auto [it, inserted] = first.try_emplace(key, static_cast<int32_t>(i));
+        if (!keyOf(positions[i], key)) continue;
+        const uint64_t hash = hashOf(key);
+        if (!filter.test(hash & 0xFFFFu)) continue;
+        const auto it = first.find(key);
+        if (it == first.end()) continue;
+        if (it->second == NONE_INDEX) {
+            it->second = static_cast<int32_t>(i);
+            continue;
+        }
         const bool vertexPoint = (i >> 6) < scratch_.vertexPoints.size() &&
                                  ((scratch_.vertexPoints[i >> 6] >> (i & 63)) & 1u) != 0;
-        if (!inserted && vertexPoint) remap.emplace(static_cast<int32_t>(i), it->second);
+        if (vertexPoint) remap.emplace(static_cast<int32_t>(i), it->second);
     }
     if (remap.empty()) return false;
 

@@ -51,10 +51,10 @@ TEST_F(RingWalkTest, ClosedRingVisitsEachOutgoingHalfEdgeOnceEitherWay) {
             EXPECT_EQ(seen.size(), 4u);
         }
         // Both ways round meet the same half-edges, in opposite orders after the start.
-        std::vector<RecordIndex> one = walked(part, v, start, RingTurn::kOutgoing,
-                                              RingEnd::kBackAtStart);
-        std::vector<RecordIndex> other = walked(part, v, start, RingTurn::kBackward,
-                                                RingEnd::kBackAtStart);
+        std::vector<RecordIndex> one =
+            walked(part, v, start, RingTurn::kOutgoing, RingEnd::kBackAtStart);
+        std::vector<RecordIndex> other =
+            walked(part, v, start, RingTurn::kBackward, RingEnd::kBackAtStart);
         std::reverse(other.begin() + 1, other.end());
         EXPECT_EQ(one, other);
         // Incoming: each half-edge ends at the vertex.
