@@ -118,10 +118,8 @@ bool refinable(const BodyPart& part) {
 // from e_p to c_p+1.
 constexpr int kFromCorner[3] = {0, 4, 11};
 constexpr int kToCorner[3] = {3, 10, 2};
-// The source half-edge a place lies along (-1 inside the face), and whether it starts at a corner.
+// The source half-edge a place lies along; -1 inside the face.
 constexpr int kAlong[12] = {0, -1, 2, 0, 1, -1, -1, -1, -1, -1, 1, 2};
-constexpr bool kStartsAtCorner[12] = {true,  false, false, false, true,  false,
-                                      false, false, false, false, false, true};
 // Places inside the face pair with each other: e0 e2 / e2 e0, e1 e0 / e0 e1, e2 e1 / e1 e2.
 constexpr int kInnerTwin[12] = {-1, 8, -1, -1, -1, 6, 5, 9, 1, 7, -1, -1};
 
