@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "mesh/model.h"
 #include "mesh/ring_walk.h"
@@ -172,7 +173,7 @@ void pairTwins(BodyPart& part, const Ends& ends, TwinRule rule) {
     for (size_t v = 0; v < ends.count; ++v) {
         const auto first = keys.begin() + start[v];
         const auto last = keys.begin() + start[v + 1];
-        if (last - first <= kShortGroup) {
+        if (std::cmp_less_equal(last - first, kShortGroup)) {
             insertionSort(first, last);
         } else {
             std::sort(first, last);

@@ -656,7 +656,7 @@ bool Step::resolveEqualPoints() {
     Bitmap filter(1u << 16);
     for (const int32_t i : candidates) {
         PointKey key;
-        keyOf(positions[static_cast<size_t>(i)], key);
+        if (!keyOf(positions[static_cast<size_t>(i)], key)) continue;  // a candidate has a key
         first.try_emplace(key, NONE_INDEX);
         filter.set(hashOf(key) & 0xFFFFu);
     }
