@@ -1,10 +1,9 @@
 // The installed viewer: `cmake --install` into a prefix, or the Debian package unpacked into a
 // scratch root (named by CREATURES_INSTALL_PREFIX, the root's usr/; the tests skip without it),
-// puts the launcher at bin/creatures (games/creatures in the package, as Debian keeps games in
-// /usr/games), the executable under libexec, the data under share and a desktop entry under
-// share/applications. The launcher must start the viewer where its data is from any working
-// directory, also after the whole prefix has moved elsewhere, and so must the desktop entry's
-// Exec command.
+// puts the launcher at bin/creatures, the executable under libexec, the data under share and a
+// desktop entry under share/applications. The launcher must start the viewer where its data is from
+// any working directory, also after the whole prefix has moved elsewhere, and so must the desktop
+// entry's Exec command.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -40,11 +39,7 @@ protected:
         if (!elsewhere.empty()) fs::remove_all(elsewhere);
     }
 
-    // The launcher: bin/creatures, or games/creatures where that is the one there is.
-    static fs::path launcher(const fs::path& prefix) {
-        const fs::path game = prefix / "games" / "creatures";
-        return fs::is_regular_file(game) ? game : prefix / "bin" / "creatures";
-    }
+    static fs::path launcher(const fs::path& prefix) { return prefix / "bin" / "creatures"; }
 
     // Runs the launcher from an empty working directory: the title shows, the first
     // mouse movement reads the three start files from the installed data, a left release shows
@@ -124,15 +119,11 @@ std::vector<std::string> desktopExec(const fs::path& entry) {
     return {};
 }
 
-// What a desktop would run for the Exec command with the installed tree's bin/ and games/ on
-// PATH, as a Debian session has /usr/bin and /usr/games: a bare name from there, an absolute
-// path inside the tree the prefix is the usr/ of.
+// What a desktop would run for the Exec command with the installed tree's bin/ on PATH: a bare
+// name from there, an absolute path inside the tree the prefix is the usr/ of.
 fs::path resolveInTree(const fs::path& prefix, const std::string& command) {
     const fs::path path(command);
     if (path.is_absolute()) return prefix.parent_path() / path.relative_path();
-    for (const char* dir : {"bin", "games"}) {
-        if (fs::is_regular_file(prefix / dir / path)) return prefix / dir / path;
-    }
     return prefix / "bin" / path;
 }
 
