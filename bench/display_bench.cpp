@@ -12,7 +12,6 @@
 #define GL_GLEXT_PROTOTYPES
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -27,6 +26,7 @@
 #include "app/population_draw.h"
 #include "app/viewer_window.h"
 #include "bench/bench_support.h"
+#include "bench/bench_window.h"
 #include "creature/world.h"
 #include "view/arcball.h"
 #include "view/camera.h"
@@ -298,17 +298,7 @@ int main(int argc, char** argv) {
     // ups, not between their drawing. Fixed thresholds keep it in the heap for both.
     bench::keepFreedMemory();
     benchmark::Initialize(&argc, argv);
-    if (::chdir(CREATURES_SOURCE_DIR) != 0) {
-        std::perror(CREATURES_SOURCE_DIR);
-        return 2;
-    }
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(1024, 768);
-    glutCreateWindow("Subdivision Surfaces");
-    ViewerWindow::instance().init(1024, 768);
-    Camera::instance().reshape(1024, 768);
-    InputController::instance().titleShown = 0;
+    if (!bench::openViewerWindow(argc, argv, CREATURES_SOURCE_DIR)) return 2;
     std::printf("GL_RENDERER: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 
     benchmark::RunSpecifiedBenchmarks();

@@ -30,6 +30,7 @@
 
 #include "app/viewer_window.h"
 #include "bench/bench_support.h"
+#include "bench/bench_window.h"
 #include "creature/world.h"
 #include "view/camera.h"
 #include "view/input_controller.h"
@@ -170,17 +171,7 @@ int main(int argc, char** argv) {
     // The viewer's own heap settings (app/main.cpp).
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
-    if (::chdir(CREATURES_SOURCE_DIR) != 0) {
-        std::perror(CREATURES_SOURCE_DIR);
-        return 1;
-    }
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(1024, 768);
-    glutCreateWindow("Subdivision Surfaces");
-    ViewerWindow::instance().init(1024, 768);
-    Camera::instance().reshape(1024, 768);
-    InputController::instance().titleShown = 0;
+    if (!bench::openViewerWindow(argc, argv, CREATURES_SOURCE_DIR)) return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
