@@ -12,7 +12,6 @@
 #define GL_GLEXT_PROTOTYPES
 #include <benchmark/benchmark.h>
 
-
 #include <cstdio>
 #include <cstring>
 #include <deque>
