@@ -127,10 +127,13 @@ constexpr int kInnerTwin[12] = {-1, 8, -1, -1, -1, 6, 5, 9, 1, 7, -1, -1};
 // relink would give them. It can when the source part is a clean surface patch laid out as a
 // build or a relink leaves it: face f owns half-edges 3f, 3f+1, 3f+2 (one run of the arena, the
 // face's edge first, next in that order), each with its own origin and the next one's origin as
-// its target; twins are mutual and run the other way; no two faces are twins along all three
-// edges; no scratch flag is set. Then every new point is made once, for this part; no two new
-// half-edges run between the same two points in the same direction; and the twin a relink finds
-// for each is the one across the same source edge, or inside the same source face.
+// its target; twins are mutual and run the other way; no scratch flag is set. Then every new
+// point is made once, for this part, and the twin a relink finds for each new half-edge is the
+// one across the same source edge, or inside the same source face: a half-edge from a vertex
+// point to an edge point has one half-edge running back, the one across the twin edge; one
+// between two edge points of a face may have others from faces that share both edges with it,
+// but a relink pairs the half-edges of each face's children, which follow one another in the
+// list, before those of any face after it.
 // cornerCount receives, per vertex record of the part (a run too), the number of faces that have
 // it as a corner.
 bool linksWhileRefining(const BodyPart& part, std::vector<int32_t>& cornerCount) {
@@ -165,7 +168,6 @@ bool linksWhileRefining(const BodyPart& part, std::vector<int32_t>& cornerCount)
     for (size_t f = 0; f < faceCount; ++f) {
         if (a.faces[static_cast<size_t>(fb) + f].edge != hb + static_cast<RecordIndex>(3 * f))
             return false;
-        RecordIndex twinFace[3] = {-1, -2, -3};
         for (size_t k = 0; k < 3; ++k) {
             const size_t i = 3 * f + k;
             const HalfEdge& h = he[i];
@@ -184,9 +186,7 @@ bool linksWhileRefining(const BodyPart& part, std::vector<int32_t>& cornerCount)
                 t.origin != h.target || t.target != h.origin) {
                 return false;
             }
-            twinFace[k] = (h.twin - hb) / 3;
         }
-        if (twinFace[0] == twinFace[1] && twinFace[1] == twinFace[2]) return false;
     }
     return true;
 }

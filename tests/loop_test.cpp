@@ -625,6 +625,14 @@ TEST_F(LoopStep, LinkedStepMatchesStepRelinkAndLimitPassBitForBit) {
     std::mt19937 rng(90210);
     std::uniform_int_distribution<int> percent(0, 99);
     Model previous;
+    // Two faces with all three edges in common, alone in their part and beside a tetrahedron.
+    for (const bool beside : {false, true}) {
+        std::vector<fixtures::PartLayout> parts = {{"pillow", {{0, 1, 2}, {0, 2, 1}}}};
+        if (beside) parts.push_back({"tetrahedron", {{0, 1, 3}, {1, 2, 3}, {2, 0, 3}, {0, 2, 1}}});
+        Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0.3f, 0.3f, 1}}, parts);
+        build(m);
+        linked::expectSameRefinement(m, previous, beside ? "pillow and tetrahedron" : "pillow");
+    }
     for (int round = 0; round < 400; ++round) {
         // Mostly clean patches, which take the linked way; random broken meshes, which do not.
         Model m = round % 4 == 3 ? fixtures::randomMesh(rng) : linked::cleanMesh(rng);
