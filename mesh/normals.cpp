@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "mesh/model.h"
@@ -103,17 +104,21 @@ void Model::computeNormals() {
     }
 
     // Vertex normals, corner by corner. A vertex gets the same normal at each of its corners, so
-    // each record's walk is done once, at its first corner; only the message repeats per corner.
-    struct Cached {
+    // the walk round each position's vertex is done once per part, at its first corner; only the
+    // message repeats per corner. The answers are kept per position index, stamped with the part
+    // they belong to.
+    struct Known {
         Vec3 normal;
-        bool known = false;
+        uint32_t part = 0;  // 1 + the part's number; 0: nothing known
+        bool stray = false;
     };
-    std::vector<Cached> cache;
+    std::vector<Known> known(positions.size());
     VertexLookup lookup(positions.size());
+    uint32_t partNumber = 0;
     for (const BodyPart& part : parts) {
         if (!part.arena) continue;
+        ++partNumber;
         lookup.addPart(part);
-        if (cache.size() < part.arena->vertices.size()) cache.resize(part.arena->vertices.size());
         const VertexNormals walker(part);
 
         for (const Polygon& polygon : part.polygons) {
@@ -121,19 +126,23 @@ void Model::computeNormals() {
             for (size_t k = 0; k < corners; ++k) {
                 const Corner& corner = polygon[k];
                 const int32_t p = corner.positionIndex;
-                // Only corners whose position exists have a vertex to walk around.
-                const int32_t place =
-                    p >= 0 && static_cast<size_t>(p) < positions.size() ? lookup.find(p) : -1;
                 Vec3 normal{};
-                if (place >= 0) {
-                    const RecordIndex v = part.vertices[static_cast<size_t>(place)];
-                    if (walker.hasStrayEdge(v)) std::printf("This should never happen!\n");
-                    Cached& c = cache[static_cast<size_t>(v)];
-                    if (!c.known) {
-                        c.normal = scaledByInverseLength(walker.sumAround(v));
-                        c.known = true;
+                // Only corners whose position exists have a vertex to walk around.
+                if (p >= 0 && static_cast<size_t>(p) < positions.size()) {
+                    Known& at = known[static_cast<size_t>(p)];
+                    if (at.part != partNumber) {
+                        at = Known{{}, partNumber, false};
+                        const int32_t place = lookup.find(p);
+                        if (place >= 0) {
+                            const RecordIndex v = part.vertices[static_cast<size_t>(place)];
+                            at.stray = walker.hasStrayEdge(v);
+                            if (at.stray) std::printf("This should never happen!\n");
+                            at.normal = scaledByInverseLength(walker.sumAround(v));
+                        }
+                    } else if (at.stray) {
+                        std::printf("This should never happen!\n");
                     }
-                    normal = c.normal;
+                    normal = at.normal;
                 }
                 if (corner.normalSlot == -1) {
                     normals.push_back(normal);
@@ -143,10 +152,6 @@ void Model::computeNormals() {
                     normals[static_cast<size_t>(p)] = normal;
                 }
             }
-        }
-
-        for (RecordIndex v : part.vertices) {
-            if (static_cast<size_t>(v) < cache.size()) cache[static_cast<size_t>(v)] = Cached{};
         }
         lookup.clear(part);
     }
