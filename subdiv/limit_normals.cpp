@@ -131,11 +131,11 @@ void computeLimitNormals(Model& model) {
                 // A corner without a vertex record, or whose entry the list does not hold, is
                 // skipped.
                 if (static_cast<uint32_t>(g) >= state.size()) continue;
-                const int32_t place = lookup.find(g);
-                if (place < 0) continue;
-                const RecordIndex v = part.vertices[static_cast<size_t>(place)];
                 uint8_t& seen = state[static_cast<size_t>(g)];
                 if (seen == kOpen) {
+                    const int32_t place = lookup.find(g);
+                    if (place < 0) continue;
+                    const RecordIndex v = part.vertices[static_cast<size_t>(place)];
                     seen = limit.strayEdge(v) ? kHandledStray : kHandled;
                     if (seen == kHandledStray) std::printf("bLAH");
                     limit.normal(v, model.normals[static_cast<size_t>(g)]);

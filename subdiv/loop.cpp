@@ -258,7 +258,6 @@ public:
 
 private:
     // Appends a point and its normal; returns its index.
-    // Appends a point and its normal; returns its index.
     int32_t append(const RefinedPoint& point) {
         const auto index = static_cast<int32_t>(result_.positions.size());
         result_.positions.push_back(point.position);
