@@ -304,7 +304,12 @@ XSession::XSession() {
             return display_ != nullptr;
         },
         5s, 100ms);
-    if (display_ != nullptr) XSetErrorHandler(ignoreXError);
+    if (display_ != nullptr) {
+        XSetErrorHandler(ignoreXError);
+        // A tapped key is one press: on a loaded machine the server could otherwise repeat a key
+        // whose release it has not handled yet.
+        XAutoRepeatOff(dpy(display_));
+    }
 }
 
 XSession::~XSession() {
