@@ -43,8 +43,13 @@ GLUT.onMouseButtonUp = function (event) {
 };
 
 // The wheel reaches the program only over its canvas, as it would only over its window on the
-// desktop; elsewhere the page scrolls as usual.
-var glutMouseWheel = GLUT.onMouseWheel;
+// desktop: as GLUT's buttons 3 (up) and 4 (down), pressed. Emscripten's GLUT also cancels the
+// event, which a listener on the window may not do (the browser treats it as passive and says so
+// on the console); the page scrolls as usual, but for a trackpad's pinch (input.js).
 GLUT.onMouseWheel = function (event) {
-  if (event.target == Module['canvas']) glutMouseWheel(event);
+  if (event.target != Module['canvas'] || !GLUT.mouseFunc) return;
+  Browser.calculateMouseEvent(event);
+  var button = Browser.getMouseWheelDelta(event) > 0 ? 4 : 3;
+  GLUT.saveModifiers(event);
+  getWasmTableEntry(GLUT.mouseFunc)(button, 0 /* GLUT_DOWN */, Browser.mouseX, Browser.mouseY);
 };

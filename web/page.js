@@ -156,22 +156,40 @@
       throw new DownloadError(name, 'what arrived is not a WebAssembly program');
     }
   }
-  // The title picture travels compressed; it is expanded to the file the program reads.
+  // The title picture travels compressed; it is expanded to the file the program reads. The
+  // expanded stream is read chunk by chunk, so that a damaged file is one rejected read here.
   async function downloadTitle(name) {
-    const response = await download(name);
+    const compressed = new Uint8Array(await downloadBytes(name));
+    const notGzip = new DownloadError(name, 'what arrived is not a gzip file');
+    if (compressed[0] !== 0x1f || compressed[1] !== 0x8b) throw notGzip;
+    const chunks = [];
+    let length = 0;
     try {
-      const expanded = response.body.pipeThrough(new DecompressionStream('gzip'));
-      return new Uint8Array(await new Response(expanded).arrayBuffer());
+      const reader = new Blob([compressed]).stream()
+        .pipeThrough(new DecompressionStream('gzip')).getReader();
+      for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        chunks.push(value);
+        length += value.length;
+      }
     } catch (error) {
-      throw new DownloadError(name, 'what arrived is not a gzip file');
+      throw notGzip;
     }
+    const bytes = new Uint8Array(length);
+    let at = 0;
+    for (const chunk of chunks) {
+      bytes.set(chunk, at);
+      at += chunk.length;
+    }
+    return bytes;
   }
   function loadScript(name) {
     return new Promise((resolve, reject) => {
       const script = document.createElement('script');
       script.src = name;
       script.onload = resolve;
-      script.onerror = () => reject(new DownloadError(name, 'the server did not send it'));
+      script.onerror = () => reject(new DownloadError(name, 'it did not arrive'));
       document.body.appendChild(script);
     });
   }
@@ -180,8 +198,10 @@
   // was not Escape (the program's own last words, which stay in the panel as well).
   function ending(code) {
     flushConsole();
-    if (escapePressed || lastLine === '') return `The program has ended (exit status ${code}).`;
-    return `The program has ended (exit status ${code}) after this message: ${lastLine}`;
+    // As a process's exit status: exit(-1) is 255.
+    const status = ((code % 256) + 256) % 256;
+    if (escapePressed || lastLine === '') return `The program has ended (exit status ${status}).`;
+    return `The program has ended (exit status ${status}) after this message: ${lastLine}`;
   }
 
   async function start() {
@@ -194,9 +214,10 @@
     let data;
     let title;
     try {
+      // The input translations come before the program, whose GLUT must find them in place.
       [program, data, title] = await Promise.all([
         downloadProgram('creatures.wasm'), downloadBytes('creatures.data'),
-        downloadTitle('title.raw.gz')]);
+        downloadTitle('title.raw.gz'), loadScript('input.js')]);
     } catch (error) {
       if (error instanceof DownloadError) cannotLoad(error.file, error.why);
       else stop(`The page could not start the program (${error}). Reloading the page may help.`);

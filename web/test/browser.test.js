@@ -59,6 +59,7 @@ for (const session of SESSIONS) {
     let canvasBox;
     const steps = {};
     const pageErrors = [];
+    const consoleMessages = [];
 
     before(async () => {
       assert.ok(SITE && REFERENCE, 'CREATURES_SITE and CREATURES_REFERENCE name the folders');
@@ -70,6 +71,7 @@ for (const session of SESSIONS) {
       page = await browser.newPage();
       await page.setViewport({ ...session.viewport, deviceScaleFactor: 1 });
       page.on('pageerror', (error) => pageErrors.push(error.message));
+      page.on('console', (message) => consoleMessages.push([message.type(), message.text()]));
       await page.goto(site.url);
       await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
       canvasBox = await (await page.$('#canvas')).boundingBox();
@@ -245,6 +247,11 @@ for (const session of SESSIONS) {
       await page.mouse.move(canvasBox.x + 100, canvasBox.y + 100);
       assert.equal(await output(), desktopConsole('ended'));
       assert.deepEqual(pageErrors, []);
+    });
+
+    it('has put the program\'s lines on the console, and nothing else', async () => {
+      const lines = desktopConsole('ended').replace(/\n$/, '').split('\n');
+      assert.deepEqual(consoleMessages, lines.map((line) => ['log', line]));
     });
   });
 }

@@ -22,7 +22,8 @@ const CONTENT_TYPES = {
 
 // Serves the files of root (no listing, nothing outside it) on a free port of 127.0.0.1.
 // replace(name, data), if given, may answer a file otherwise: a number is an HTTP status, a
-// buffer the body to send instead; undefined serves the file. Stopping the server (stop())
+// buffer the body to send instead, null a connection cut without an answer; undefined serves the
+// file. Stopping the server (stop())
 // also cuts the connections the browser keeps open, so the site is gone at once.
 async function serve(folder, replace = () => undefined) {
   const root = path.resolve(folder);
@@ -35,6 +36,10 @@ async function serve(folder, replace = () => undefined) {
     }
     fs.readFile(file, (error, data) => {
       const answer = replace(path.relative(root, file), data);
+      if (answer === null) {
+        request.socket.destroy();
+        return;
+      }
       if (typeof answer === 'number' || (error && answer === undefined)) {
         response.writeHead(typeof answer === 'number' ? answer : 404).end();
         return;
