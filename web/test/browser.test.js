@@ -26,6 +26,7 @@ const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox').split(',')
 
 const WHOLE = { x: 0, y: 0, width: 1024, height: 768 };
 const LOWER_HALF = { x: 0, y: 384, width: 1024, height: 384 };
+const EMPTY_SKY = [512, 40];
 
 function reference(name) {
   return path.join(REFERENCE, name);
@@ -233,6 +234,34 @@ for (const session of SESSIONS) {
       assert.ok(Math.hypot(ours[0], ours[1]) > 5, 'the rabbit did not move');
       assert.ok(Math.hypot(ours[0] - theirs[0], ours[1] - theirs[1]) < 4);
     });
+
+    if (session.turn === 'shift') {
+      it('brings the scene nearer and farther at a trackpad\'s pinch, as u and o do', async () => {
+        const pinch = async (deltaY) => {
+          await page.keyboard.down('Control');
+          await page.mouse.wheel({ deltaY });
+          await page.keyboard.up('Control');
+          await frames(page, 5);
+          return picture();
+        };
+        const key = async (name) => {
+          await page.keyboard.press(name);
+          await frames(page, 5);
+          return picture();
+        };
+        const [x, y] = onPage(EMPTY_SKY);
+        await page.mouse.move(x, y);
+        await frames(page, 5);
+        const before = await picture();
+        const nearer = await pinch(-100);
+        const differ = (a, b) => silhouetteDifference(a, b, WHOLE);
+        assert.ok(differ(before, nearer) > 0.01, 'the pinch did not move the scene');
+        assert.ok(differ(await key('o'), before) < 0.005, 'o did not undo the pinch');
+        assert.ok(differ(await key('u'), nearer) < 0.005, 'u did not do what the pinch did');
+        assert.ok(differ(await pinch(100), before) < 0.005, 'the pinch back did not undo u');
+        assert.equal(await output(), desktopConsole('turned'));
+      });
+    }
 
     it('ends at Escape with the desktop\'s exit status, says so, and draws no more', async () => {
       await perform('ended');
