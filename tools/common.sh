@@ -14,7 +14,7 @@ PACKAGES=(
     libosd-dev                                           # OpenSubdiv, a reference in the tests
     xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
     dpkg-dev lintian desktop-file-utils groff-base       # the Debian package and its checks
-    emscripten libboost-dev chromium                     # the web build and its browser tests
+    emscripten libboost-dev chromium firefox-esr         # the web build and its browser tests
 )
 
 # The X server screen the viewer's 1024 x 768 window fits on. -noreset: by default the server

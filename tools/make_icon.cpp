@@ -5,7 +5,8 @@
 //
 // Usage: make_icon --out DIR
 // writes DIR/<size>x<size>/apps/creatures.png (RGBA, transparent around the tile) for the sizes
-// 16, 22, 24, 32, 48, 64, 128 and 256: the layout of an icon theme.
+// 16, 22, 24, 32, 48, 64, 128, 192, 256 and 512: the layout of an icon theme (the two largest
+// are also the web page's, for a phone's home screen).
 //
 // The output depends only on libpng and zlib: no clock, no chance, no text chunks.
 #include <algorithm>
@@ -27,7 +28,7 @@ using art::hex;
 using art::mix;
 using art::Rgb;
 
-constexpr int SIZES[] = {16, 22, 24, 32, 48, 64, 128, 256};
+constexpr int SIZES[] = {16, 22, 24, 32, 48, 64, 128, 192, 256, 512};
 
 const Rgb GLOW = hex(0x2a4a7a);
 const Rgb EDGE = hex(0x5d74a8);

@@ -1,5 +1,6 @@
 // The few OpenGL entry points the shared shell calls that the browser's OpenGL emulation lacks,
-// written on top of the ones it has.
+// written on top of the ones it has, and the ones WebGL has no use for, skipped so that they
+// neither warn nor raise a WebGL error.
 #include <GL/gl.h>
 
 namespace {
@@ -31,6 +32,14 @@ void webGetFloatv(GLenum pname, GLfloat* params) {
     }
     glGetFloatv(pname, params);
 }
+
+// The window's start-up state is compiled with glShadeModel and glHint renamed to these two.
+// WebGL always interpolates colours across a triangle, which is what GL_SMOOTH asks for (the
+// emulation has only a stub that warns). The perspective correction hint is no target in WebGL,
+// which always corrects for perspective, and a hint may be ignored anyway.
+void webShadeModel(GLenum) {}
+
+void webHint(GLenum, GLenum) {}
 
 // The model-view and projection matrices, the only state the shell reads in double, widened
 // from the emulation's single-precision matrices (the desktop's OpenGL keeps them in single

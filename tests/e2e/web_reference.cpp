@@ -4,7 +4,11 @@
 // window points worked out from the scene, so that the browser tests replay the very same
 // actions on the web build's canvas and compare what it shows and prints with these records.
 //
-// Usage: creatures_web_reference VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY
+// Two scripts: "desktop", the session of a mouse and keyboard, and "touch", the session the
+// browser tests play with fingers and the page's buttons on a phone-sized page (each click a tap,
+// the middle-button drag two fingers, u and o a spread and a pinch, l a button of the page).
+//
+// Usage: creatures_web_reference VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY [desktop | touch]
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -104,10 +108,10 @@ bool writeFile(const std::filesystem::path& path, const std::string& text) {
     return static_cast<bool>(file);
 }
 
-// The script: the title; the first movement (the start-up load); a left click on empty sky (the
-// population); the centre creature picked twice (self-bred); its first child bred with the bird;
-// the scene moved right; the trackball turned with the middle button; Escape.
-std::vector<Step> script(const std::string& root, std::string& problem) {
+// The desktop script: the title; the first movement (the start-up load); a left click on empty sky
+// (the population); the centre creature picked twice (self-bred); its first child bred with the
+// bird; the scene moved right; the trackball turned with the middle button; Escape.
+std::vector<Step> desktopScript(const std::string& root, std::string& problem) {
     // Children copy or blend the centre creature's centre: near enough for a pick.
     const Point3 centre = objCentre(root + "/model_data/squant1.obj");
     auto at = [&centre](Point3 p, ViewOffsets view = {}) {
@@ -140,11 +144,45 @@ std::vector<Step> script(const std::string& root, std::string& problem) {
     };
 }
 
+// The touch script: the title; a click on empty sky (the start-up load and the population); the
+// centre creature picked twice (self-bred); the scene nearer, with the pointer first moved where
+// a pinch's midpoint lands; the rabbit picked once (the first pick of a breeding, which prints
+// nothing: had the pinch, whose first finger lands on the centre creature, picked that creature,
+// this pick would breed the two); the scene farther; the trackball turned by a middle-button drag
+// from where a two-finger drag's midpoint lands; the scene moved right.
+std::vector<Step> touchScript(const std::string& root, std::string& problem) {
+    const Point3 centre = objCentre(root + "/model_data/squant1.obj");
+    auto at = [&centre](Point3 p, ViewOffsets view = {}) {
+        return project({p.x + centre.x, p.y + centre.y, p.z + centre.z}, view);
+    };
+    const Point3 squant = startPosition(1);
+    auto startAt = [&at](ViewOffsets view) {
+        return std::vector<WindowPoint>{at(startPosition(0), view), at(startPosition(1), view),
+                                        at(startPosition(2), view)};
+    };
+    const std::vector<WindowPoint> start = startAt({});
+    const std::vector<WindowPoint> nearer = startAt({0, 0, -18});
+    const WindowPoint pinch{512, 486};
+    return {
+        {"title", {}, "", {}, start},
+        {"population", {click(EMPTY_SKY)}, expectedLoadTranscript(root, problem), {}, start},
+        {"self-bred", {click(at(squant)), click(at(squant))}, "Created:3 4\n", {}, start},
+        {"nearer", {move(pinch), key("u")}, "", {}, nearer},
+        {"picked", {click(nearer[2])}, "", {}, nearer},
+        {"farther", {move(pinch), key("o")}, "", {}, start},
+        {"turned", {pressMiddle({412, 330}), releaseMiddle({532, 330})}, "", {}, {}},
+        {"moved", {key("l")}, "", {}, {}},
+    };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY\n", argv[0]);
+    const std::string which = argc == 5 ? argv[4] : "desktop";
+    if ((argc != 4 && argc != 5) || (which != "desktop" && which != "touch")) {
+        std::fprintf(stderr,
+                     "usage: %s VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY [desktop | touch]\n",
+                     argv[0]);
         return 2;
     }
     const std::string root = argv[2];
@@ -152,7 +190,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(outDir);
 
     std::string problem;
-    const std::vector<Step> steps = script(root, problem);
+    const std::vector<Step> steps =
+        which == "desktop" ? desktopScript(root, problem) : touchScript(root, problem);
     if (!problem.empty()) {
         std::fprintf(stderr, "the expected start-up report is not known: %s\n", problem.c_str());
         return 1;
@@ -224,6 +263,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (steps.back().name != "ended") {
+        std::printf("desktop records of %zu steps in %s\n", steps.size(), outDir.c_str());
+        return failures == 0 ? 0 : 1;
+    }
     const std::optional<ExitStatus> status = viewer.waitForExit(30s);
     if (!status || !status->exited) {
         std::fprintf(stderr, "the viewer did not exit after Escape\n");

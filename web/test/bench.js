@@ -1,8 +1,9 @@
-// The browser build's figures: the display pass of the start population and of 31 creatures in
-// headless Chromium (the benchmark page in BUILD/bench), the time from opening the viewer's page
-// to its first frame (median of five loads), and the site's download size, raw and compressed.
+// The browser build's figures: the display pass of the start population and of 31 creatures (the
+// benchmark page in BUILD/bench) and the time from opening the viewer's page to its first frame
+// (median of five loads), in headless Chromium and in Firefox one after the other, and the
+// site's download size, raw and compressed.
 //
-// Usage: node web/test/bench.js BUILD_WEB_DIR
+// Usage: node web/test/bench.js BUILD_WEB_DIR [ENGINE...]   (Firefox needs DISPLAY)
 'use strict';
 
 const fs = require('node:fs');
@@ -67,15 +68,19 @@ function siteSize(folder) {
 
 async function main() {
   const build = process.argv[2] || 'build-web';
-  const browser = await launchBrowser();
-  try {
-    for (const line of await displayPasses(browser, path.join(build, 'bench'))) {
-      console.log(line);
+  const engines = process.argv.length > 3 ? process.argv.slice(3) : ['chromium', 'firefox'];
+  for (const engine of engines) {
+    const browser = await launchBrowser(engine);
+    try {
+      console.log(`${engine} ${await browser.version()}:`);
+      for (const line of await displayPasses(browser, path.join(build, 'bench'))) {
+        console.log(`  ${line}`);
+      }
+      const first = await firstFrame(browser, path.join(build, 'site'), 5);
+      console.log(`  first frame: ${first.toFixed(0)} ms after the page is opened (median of 5)`);
+    } finally {
+      await browser.close();
     }
-    const first = await firstFrame(browser, path.join(build, 'site'), 5);
-    console.log(`first frame: ${first.toFixed(0)} ms after the page is opened (median of 5)`);
-  } finally {
-    await browser.close();
   }
   const kB = (n) => (n / 1024).toFixed(1).padStart(8);
   const { rows, total } = siteSize(path.join(build, 'site'));

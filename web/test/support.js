@@ -1,7 +1,8 @@
 // What the browser tests and the benchmark share: a static file server on 127.0.0.1 for the
-// site, the system's Chromium in headless mode with WebGL through SwiftShader, the page's
-// canvas as pixels, and the silhouettes (the pixels that are not the clear colour) that
-// pictures are compared by.
+// site, the system's browsers (Chromium in headless mode with WebGL through SwiftShader, Firefox
+// in the X server named by DISPLAY, where it has WebGL through Mesa), the page's canvas as
+// pixels, and the silhouettes (the pixels that are not the clear colour) that pictures are
+// compared by.
 'use strict';
 
 const fs = require('node:fs');
@@ -15,10 +16,16 @@ const CONTENT_TYPES = {
   '.html': 'text/html; charset=utf-8',
   '.js': 'text/javascript; charset=utf-8',
   '.wasm': 'application/wasm',
+  '.webmanifest': 'application/manifest+json',
+  '.png': 'image/png',
 };
 
 // Serves the files of root (no listing, nothing outside it) on a free port of 127.0.0.1.
-async function serve(folder) {
+// replace(name, data), if given, may answer a file otherwise: a number is an HTTP status, a
+// buffer the body to send instead, null a connection cut without an answer; undefined serves the
+// file. Stopping the server (stop())
+// also cuts the connections the browser keeps open, so the site is gone at once.
+async function serve(folder, replace = () => undefined) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
@@ -28,33 +35,57 @@ async function serve(folder) {
       return;
     }
     fs.readFile(file, (error, data) => {
-      if (error) {
-        response.writeHead(404).end();
+      const answer = replace(path.relative(root, file), data);
+      if (answer === null) {
+        request.socket.destroy();
+        return;
+      }
+      if (typeof answer === 'number' || (error && answer === undefined)) {
+        response.writeHead(typeof answer === 'number' ? answer : 404).end();
         return;
       }
       const type = CONTENT_TYPES[path.extname(file)] || 'application/octet-stream';
-      response.writeHead(200, { 'Content-Type': type }).end(data);
+      response.writeHead(200, { 'Content-Type': type }).end(answer || data);
     });
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return { server, url: `http://127.0.0.1:${server.address().port}/` };
+  const stop = () => {
+    server.close();
+    server.closeAllConnections();
+  };
+  return { server, url: `http://127.0.0.1:${server.address().port}/`, stop };
 }
 
-// Headless Chromium from Debian's package, with a fresh profile that is removed on close. The
-// background services are off: this machine's network is closed.
-async function launchBrowser() {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'creatures-chromium-'));
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+// A browser from Debian's packages with a fresh profile that is removed on close: headless
+// Chromium (engine 'chromium'), or Firefox (engine 'firefox') in the X server of DISPLAY, since
+// a headless Firefox has no WebGL here. Their background services are off: this machine's
+// network is closed.
+async function launchBrowser(engine = 'chromium') {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), `creatures-${engine}-`));
+  const common = {
     userDataDir: profile,
+    defaultViewport: { width: 1100, height: 1200, deviceScaleFactor: 1 },
+    protocolTimeout: 600000,
+  };
+  const browser = engine === 'firefox' ? await puppeteer.launch({
+    ...common,
+    browser: 'firefox',
+    executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
+    headless: false,
+    extraPrefsFirefox: {
+      'app.update.enabled': false, 'browser.safebrowsing.update.enabled': false,
+      'network.captive-portal-service.enabled': false, 'network.connectivity-service.enabled': false,
+      'datareporting.policy.dataSubmissionEnabled': false, 'toolkit.telemetry.enabled': false,
+    },
+  }) : await puppeteer.launch({
+    ...common,
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
     args: [
       '--no-sandbox', '--disable-quic', '--no-first-run', '--disable-background-networking',
       '--disable-component-update', '--disable-sync', '--use-angle=swiftshader',
       '--enable-unsafe-swiftshader',
     ],
-    defaultViewport: { width: 1100, height: 1200, deviceScaleFactor: 1 },
-    protocolTimeout: 600000,
   });
   const close = browser.close.bind(browser);
   browser.close = async () => {
@@ -79,6 +110,42 @@ function writePng(file, image) {
 async function canvasImage(page) {
   const canvas = await page.$('#canvas');
   return decodePng(await canvas.screenshot({ type: 'png' }));
+}
+
+// Resolves once the browser has shown count more frames: the program draws once per frame.
+function frames(page, count = 5) {
+  return page.evaluate((n) => new Promise((resolve) => {
+    const next = () => (--n <= 0 ? resolve() : requestAnimationFrame(next));
+    requestAnimationFrame(next);
+  }), count);
+}
+
+// The image resampled to width x height (bilinear), to compare a canvas shown at another size
+// with the desktop's 1024 x 768 window.
+function resize(image, width, height) {
+  if (image.width === width && image.height === height) return image;
+  const out = { width, height, data: Buffer.alloc(4 * width * height) };
+  const sx = image.width / width;
+  const sy = image.height / height;
+  for (let y = 0; y < height; ++y) {
+    const fy = Math.min(Math.max((y + 0.5) * sy - 0.5, 0), image.height - 1);
+    const y0 = Math.floor(fy);
+    const y1 = Math.min(y0 + 1, image.height - 1);
+    const wy = fy - y0;
+    for (let x = 0; x < width; ++x) {
+      const fx = Math.min(Math.max((x + 0.5) * sx - 0.5, 0), image.width - 1);
+      const x0 = Math.floor(fx);
+      const x1 = Math.min(x0 + 1, image.width - 1);
+      const wx = fx - x0;
+      for (let c = 0; c < 4; ++c) {
+        const at = (px, py) => image.data[4 * (py * image.width + px) + c];
+        const top = at(x0, y0) * (1 - wx) + at(x1, y0) * wx;
+        const bottom = at(x0, y1) * (1 - wx) + at(x1, y1) * wx;
+        out.data[4 * (y * width + x) + c] = Math.round(top * (1 - wy) + bottom * wy);
+      }
+    }
+  }
+  return out;
 }
 
 // The clear colour (0.41, 0.61, 0.81) in 8 bits.
@@ -144,6 +211,6 @@ function meanDifference(a, b, rect) {
 }
 
 module.exports = {
-  serve, launchBrowser, readPng, writePng, canvasImage, silhouette, silhouetteDifference,
-  meanDifference,
+  serve, launchBrowser, readPng, writePng, canvasImage, frames, resize, silhouette,
+  silhouetteDifference, meanDifference,
 };

@@ -1,0 +1,55 @@
+// Appended to the program's JavaScript (--post-js), so it runs before the program starts and
+// glutInit registers these handlers in place of Emscripten's own.
+
+// Emscripten's GLUT hands the motion callbacks the pointer's previous position instead of the
+// new one, so the creature under the mouse would always be the one under the mouse one event
+// ago. This handler passes the new position, as freeglut does on the desktop.
+GLUT.onMousemove = function (event) {
+  var lastX = Browser.mouseX;
+  var lastY = Browser.mouseY;
+  Browser.calculateMouseEvent(event);
+  var x = Browser.mouseX;
+  var y = Browser.mouseY;
+  if (x == lastX && y == lastY) return;
+  // Movement with a button held that the program did not get the press of is no one's.
+  if (GLUT.buttons == 0 && event.buttons == 0 && event.target == Module['canvas'] &&
+      GLUT.passiveMotionFunc) {
+    event.preventDefault();
+    GLUT.saveModifiers(event);
+    getWasmTableEntry(GLUT.passiveMotionFunc)(x, y);
+  } else if (GLUT.buttons != 0 && GLUT.motionFunc) {
+    event.preventDefault();
+    GLUT.saveModifiers(event);
+    getWasmTableEntry(GLUT.motionFunc)(x, y);
+  }
+};
+
+// Emscripten's GLUT turns the first finger of every touch into the left button at once, so a
+// two-finger gesture would pick what its first finger landed on. The page turns touches into
+// mouse events itself (input.js); here they are left alone.
+GLUT.touchHandler = function () {};
+
+// A press reaches the program only on its canvas, and a release only when the program had the
+// press, wherever the pointer is then: a window on the desktop gets the release of a press made
+// in it, and nothing of a press made elsewhere. Emscripten's GLUT passes on every release on the
+// page, so that a click on the page's buttons or text would end the title screen.
+var glutMouseButtonDown = GLUT.onMouseButtonDown;
+GLUT.onMouseButtonDown = function (event) {
+  if (event.target == Module['canvas']) glutMouseButtonDown(event);
+};
+var glutMouseButtonUp = GLUT.onMouseButtonUp;
+GLUT.onMouseButtonUp = function (event) {
+  if (GLUT.buttons & (1 << event['button'])) glutMouseButtonUp(event);
+};
+
+// The wheel reaches the program only over its canvas, as it would only over its window on the
+// desktop: as GLUT's buttons 3 (up) and 4 (down), pressed. Emscripten's GLUT also cancels the
+// event, which a listener on the window may not do (the browser treats it as passive and says so
+// on the console); the page scrolls as usual, but for a trackpad's pinch (input.js).
+GLUT.onMouseWheel = function (event) {
+  if (event.target != Module['canvas'] || !GLUT.mouseFunc) return;
+  Browser.calculateMouseEvent(event);
+  var button = Browser.getMouseWheelDelta(event) > 0 ? 4 : 3;
+  GLUT.saveModifiers(event);
+  getWasmTableEntry(GLUT.mouseFunc)(button, 0 /* GLUT_DOWN */, Browser.mouseX, Browser.mouseY);
+};
