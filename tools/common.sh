@@ -14,6 +14,7 @@ PACKAGES=(
     libosd-dev                                           # OpenSubdiv, a reference in the tests
     xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
     dpkg-dev lintian desktop-file-utils groff-base       # the Debian package and its checks
+    appstream appstream-compose                          # its AppStream metadata checks
     emscripten libboost-dev chromium firefox-esr         # the web build and its browser tests
 )
 

@@ -128,7 +128,7 @@ fs::path resolveInTree(const fs::path& prefix, const std::string& command) {
 }
 
 TEST_F(InstalledViewer, DesktopEntryExecStartsTheViewer) {
-    const fs::path entry = installed / "share" / "applications" / "creatures.desktop";
+    const fs::path entry = installed / "share" / "applications" / "org.example.creatures.desktop";
     const std::vector<std::string> exec = desktopExec(entry);
     ASSERT_FALSE(exec.empty()) << "no Exec line in " << entry;
     const fs::path program = resolveInTree(installed, exec.front());
