@@ -176,6 +176,9 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
       // The first finger lands on the centre creature a frame before the second.
       await spread(steps['self-bred'].start[1], steps.nearer.actions[0].move, PINCH_STEP + 10);
       const web = await picture('nearer');
+      // The page itself neither zoomed nor scrolled.
+      assert.deepEqual(await page.evaluate(() => [visualViewport.scale, scrollX, scrollY]),
+        [1, 0, 0]);
       assertStartCreaturesMatch(web, 'nearer');
       assert.equal(await output(), desktopConsole('nearer'));
       // A tap on the rabbit now is a first pick, which prints nothing; after a pick of the
