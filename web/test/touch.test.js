@@ -245,6 +245,15 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
     assert.deepEqual(pageErrors, []);
   });
 
+  it('can be installed: its manifest is sound and the browser finds nothing missing', async () => {
+    const client = await page.createCDPSession();
+    const manifest = await client.send('Page.getAppManifest');
+    assert.deepEqual(manifest.errors, []);
+    const { installabilityErrors } = await client.send('Page.getInstallabilityErrors');
+    assert.deepEqual(installabilityErrors, []);
+    await client.detach();
+  });
+
   it('starts again with the site gone, from what the service worker keeps, and self-breeds',
     async () => {
       await page.evaluate(() => navigator.serviceWorker.ready.then(() => undefined));
