@@ -16,7 +16,7 @@ const path = require('node:path');
 const { after, before, describe, it } = require('node:test');
 const {
   serve, launchBrowser, readPng, writePng, canvasImage, frames, resize, silhouette,
-  silhouetteDifference,
+  creatureDiffers, silhouetteDifference,
 } = require('./support');
 
 const SITE = process.env.CREATURES_SITE;
@@ -132,9 +132,8 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
     const desktop = readPng(reference(step + '.png'));
     for (const index of [0, 2]) {
       const where = steps[step].start[index];
-      const difference = silhouetteDifference(web, desktop, around(where, 130));
-      assert.ok(difference < 0.06, `${step}: around ${where} the silhouettes differ in ` +
-                `${(100 * difference).toFixed(2)}%`);
+      const differs = creatureDiffers(web, desktop, around(where, 130));
+      assert.equal(differs, '', `${step}: around ${where}: ${differs}`);
     }
   }
 
