@@ -44,7 +44,6 @@
         bubbles: true, cancelable: true, key: letter, code: 'Key' + letter.toUpperCase(),
       });
       Object.defineProperty(event, 'keyCode', { value: letter.toUpperCase().charCodeAt(0) });
-      Object.defineProperty(event, 'which', { value: letter.toUpperCase().charCodeAt(0) });
       send(event);
     }
   }

@@ -51,12 +51,12 @@
   }
 
   // The program will not run, or runs no more: nothing reaches it from now on, and no more
-  // frames are drawn.
-  function stop(message) {
+  // frames are drawn. Anything but Escape is a failure, and looks like one.
+  function stop(message, failed = true) {
     if (ended) return;
     ended = true;
     flushConsole();
-    say(message, true);
+    say(message, failed);
     if (window.Module && Module._stopFrameLoop && started) {
       try {
         Module._stopFrameLoop();
@@ -264,7 +264,7 @@
       // keeps it). The exception unwinds the program's stack; the window's error handler above
       // keeps it off the console.
       quit: function (code, exception) {
-        if (!ended) stop(ending(code));
+        if (!ended) stop(ending(code), !escapePressed);
         throw exception;
       },
       onAbort: function (what) {

@@ -166,21 +166,42 @@ function clipped(image, rect) {
   return { x0, y0, x1, y1 };
 }
 
-// The pixels of rect that are not the clear colour: their count and centre.
+// The pixels of rect that are not the clear colour: their count, their centre and their spread
+// (the root mean square distance from the centre).
 function silhouette(image, rect) {
   const { x0, y0, x1, y1 } = clipped(image, rect);
   let pixels = 0;
   let sumX = 0;
   let sumY = 0;
+  let sumSquares = 0;
   for (let y = y0; y < y1; ++y) {
     for (let x = x0; x < x1; ++x) {
       if (isClear(image, x, y)) continue;
       ++pixels;
       sumX += x;
       sumY += y;
+      sumSquares += x * x + y * y;
     }
   }
-  return { pixels, centreX: pixels ? sumX / pixels : NaN, centreY: pixels ? sumY / pixels : NaN };
+  if (pixels === 0) return { pixels, centreX: NaN, centreY: NaN, spread: NaN };
+  const centreX = sumX / pixels;
+  const centreY = sumY / pixels;
+  const spread = Math.sqrt(Math.max(0, sumSquares / pixels - centreX ** 2 - centreY ** 2));
+  return { pixels, centreX, centreY, spread };
+}
+
+// Whether rect shows the same creature in a and b, breathing aside: a creature's breath (up to 4%
+// in size, so up to 8% in area) at different moments moves its outline by a few pixels, and a
+// canvas shown at another size and scaled back blurs thin parts such as legs by some more, so the
+// middles and the areas of the two silhouettes are compared. Returns what differs, or ''.
+function creatureDiffers(a, b, rect) {
+  const ours = silhouette(a, rect);
+  const theirs = silhouette(b, rect);
+  const apart = Math.hypot(ours.centreX - theirs.centreX, ours.centreY - theirs.centreY);
+  if (theirs.pixels > 0 && apart < 5 && Math.abs(ours.pixels / theirs.pixels - 1) < 0.2) return '';
+  return `${ours.pixels} pixels centred at ${ours.centreX.toFixed(1)}, ` +
+    `${ours.centreY.toFixed(1)} against ${theirs.pixels} at ${theirs.centreX.toFixed(1)}, ` +
+    `${theirs.centreY.toFixed(1)}`;
 }
 
 // The share of the pixels of rect that are the clear colour in one image and not in the other.
@@ -212,5 +233,5 @@ function meanDifference(a, b, rect) {
 
 module.exports = {
   serve, launchBrowser, readPng, writePng, canvasImage, frames, resize, silhouette,
-  silhouetteDifference, meanDifference,
+  creatureDiffers, silhouetteDifference, meanDifference,
 };

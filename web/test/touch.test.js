@@ -16,7 +16,7 @@ const path = require('node:path');
 const { after, before, describe, it } = require('node:test');
 const {
   serve, launchBrowser, readPng, writePng, canvasImage, frames, resize, silhouette,
-  silhouetteDifference,
+  creatureDiffers, silhouetteDifference,
 } = require('./support');
 
 const SITE = process.env.CREATURES_SITE;
@@ -132,9 +132,8 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
     const desktop = readPng(reference(step + '.png'));
     for (const index of [0, 2]) {
       const where = steps[step].start[index];
-      const difference = silhouetteDifference(web, desktop, around(where, 130));
-      assert.ok(difference < 0.06, `${step}: around ${where} the silhouettes differ in ` +
-                `${(100 * difference).toFixed(2)}%`);
+      const differs = creatureDiffers(web, desktop, around(where, 130));
+      assert.equal(differs, '', `${step}: around ${where}: ${differs}`);
     }
   }
 
@@ -176,6 +175,9 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
       // The first finger lands on the centre creature a frame before the second.
       await spread(steps['self-bred'].start[1], steps.nearer.actions[0].move, PINCH_STEP + 10);
       const web = await picture('nearer');
+      // The page itself neither zoomed nor scrolled.
+      assert.deepEqual(await page.evaluate(() => [visualViewport.scale, scrollX, scrollY]),
+        [1, 0, 0]);
       assertStartCreaturesMatch(web, 'nearer');
       assert.equal(await output(), desktopConsole('nearer'));
       // A tap on the rabbit now is a first pick, which prints nothing; after a pick of the
@@ -240,6 +242,15 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
     assert.ok(Math.abs(ours - theirs) < 4, `moved ${ours} pixels here, ${theirs} on the desktop`);
     assert.equal(await output(), desktopConsole('moved'));
     assert.deepEqual(pageErrors, []);
+  });
+
+  it('can be installed: its manifest is sound and the browser finds nothing missing', async () => {
+    const client = await page.createCDPSession();
+    const manifest = await client.send('Page.getAppManifest');
+    assert.deepEqual(manifest.errors, []);
+    const { installabilityErrors } = await client.send('Page.getInstallabilityErrors');
+    assert.deepEqual(installabilityErrors, []);
+    await client.detach();
   });
 
   it('starts again with the site gone, from what the service worker keeps, and self-breeds',
