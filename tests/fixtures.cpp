@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -52,6 +53,7 @@ Model makeModel(std::vector<Vec3> positions, const std::vector<PartLayout>& part
                 bool normalSlots) {
     Model m;
     m.positions = std::move(positions);
+    const auto count = static_cast<int32_t>(m.positions.size());
     for (const PartLayout& layout : parts) {
         BodyPart part(layout.name);
         for (const Triangle& t : layout.polygons) {
@@ -60,7 +62,8 @@ Model makeModel(std::vector<Vec3> positions, const std::vector<PartLayout>& part
                 Corner c;
                 c.flagA = 1;
                 c.positionIndex = p;
-                c.normalSlot = normalSlots ? p : -1;
+                // A numbering of its own: a fault that takes the slot for the position shows.
+                c.normalSlot = normalSlots ? (p + 1) % std::max(count, 1) : -1;
                 polygon.push_back(c);
             }
             part.polygons.push_back(polygon);

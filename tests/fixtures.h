@@ -41,7 +41,9 @@ struct PartLayout {
     std::vector<Triangle> polygons;
 };
 
-// A model with the given positions and parts; corners get normalSlot -1 unless normalSlots.
+// A model with the given positions and parts. Corners get normalSlot -1 (normals appended), or
+// with normalSlots a slot numbered apart from the position: (position index + 1) mod the number
+// of positions, as a file whose normals are listed in another order would give.
 Model makeModel(std::vector<Vec3> positions, const std::vector<PartLayout>& parts,
                 bool normalSlots = false);
 

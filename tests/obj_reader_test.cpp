@@ -100,8 +100,10 @@ TEST(ObjReader, FaceNumbersCarryOverWithinALine) {
                       "v 1 1 1\nv 2 2 2\nv 3 3 3\nf 1/4/1 2/5/1 3/6/1\nf 1/4/2 2 3\nf 1//9 2 3\n");
     ASSERT_TRUE(r.result.ok);
     const auto& polys = r.model.parts[0].polygons;
+    EXPECT_EQ(positionIndices(polys[0]), (std::vector<int32_t>{0, 1, 2}));
     EXPECT_EQ(normalSlots(polys[0]), (std::vector<int32_t>{3, 4, 5}));
     EXPECT_EQ(flagsA(polys[0]), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(positionIndices(polys[1]), (std::vector<int32_t>{0, 1, 2}));
     EXPECT_EQ(normalSlots(polys[1]), (std::vector<int32_t>{3, 3, 3}));
     EXPECT_EQ(flagsA(polys[1]), (std::vector<int>{1, 1, 1}));
     // 1//9 scans only the first number: second and third stay 0.
