@@ -3,12 +3,16 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 
 #include "creature/crossover.h"
 #include "creature/world.h"
+#include "subdiv/limit_normals.h"
+#include "subdiv/loop.h"
 #include "tests/fixtures.h"
 #include "view/chance.h"
 
@@ -89,6 +93,44 @@ size_t polygonCount(const Model& m) {
     return n;
 }
 
+// A model with topology records of its own, equal to the source's; parts that shared records
+// still share their copy.
+Model withOwnRecords(const Model& m) {
+    Model c = m;
+    std::map<const TopologyArena*, std::shared_ptr<TopologyArena>> copies;
+    for (BodyPart& part : c.parts) {
+        if (!part.arena) continue;
+        std::shared_ptr<TopologyArena>& copy = copies[part.arena.get()];
+        if (!copy) copy = std::make_shared<TopologyArena>(*part.arena);
+        part.arena = copy;
+    }
+    return c;
+}
+
+// The display refinement done by hand: steps times a Loop step assigned back into a copy of the
+// genome, a relink and the limit pass.
+Model refinedByHand(const Model& genome, int steps) {
+    Model m = genome;
+    ::testing::internal::CaptureStdout();
+    for (int step = 0; step < steps; ++step) {
+        const Model refined = subdivide(m);
+        m = refined;
+        m.relinkHalfEdges();
+        computeLimitNormals(m);
+    }
+    ::testing::internal::GetCapturedStdout();
+    return m;
+}
+
+// "" when display holds what refining genome by hand gives, record for record and bit for bit.
+std::string notRefinedFrom(const Model& display, const Model& genome, int steps) {
+    const Model expected = refinedByHand(genome, steps);
+    if (polygonCount(display) != polygonCount(expected)) return "polygon counts differ";
+    if (!fixtures::sameBits(display.positions, expected.positions)) return "positions differ";
+    if (!fixtures::sameBits(display.normals, expected.normals)) return "normals differ";
+    return fixtures::compareTopology(display, expected);
+}
+
 TEST(World, StartUpLoadsThreeCreaturesInOrder) {
     std::string transcript;
     const World& w = loadedWorld(&transcript);
@@ -139,18 +181,6 @@ TEST(World, StartPulsesAreDrawnRateThenPhaseInLoadOrder) {
         EXPECT_EQ(g.pulsePhase, static_cast<float>(p));
         EXPECT_EQ(g.auxFactor, 0.1f);
     }
-}
-
-TEST(World, RefineForDisplayCountsItsOwnLevel) {
-    World w;
-    Model m = loadedWorld().genomes[0];
-    m.subdivisionLevel = 5;
-    ::testing::internal::CaptureStdout();
-    w.refineForDisplay(m);
-    ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(m.subdivisionLevel, 6);
-    EXPECT_EQ(polygonCount(m), 4 * polygonCount(loadedWorld().genomes[0]));
-    EXPECT_EQ(m.normals.size(), m.positions.size());
 }
 
 TEST_F(Breeding, TwoCreaturesMakeTwoChildrenInAFan) {
@@ -367,6 +397,42 @@ TEST_F(Breeding, DrawnWeightsAndRippleSharesGoToTheRightChildren) {
     ::testing::internal::GetCapturedStdout();
 }
 
+// Every path that makes a display copy (a new child, a creature bred again in place, a parent
+// mutated by self-breeding, and refineForDisplay itself) refines as many steps as the World says,
+// none included. The clock's first draw is even, so that mutations leave no creases behind that
+// the refinements would have lowered in the genomes' records.
+TEST_F(Breeding, DisplayCopiesTakeTheWorldsNumberOfStepsNoneIncluded) {
+    std::time_t clock = kClock;
+    while (drawsAfter(clock, 1)[0] % 2 == 1)
+        ++clock;
+    chance::setClock([clock] { return clock; });
+    for (int steps : {0, 1, 2}) {
+        SCOPED_TRACE(steps);
+        ScreenLog log;
+        World w = breedableWorld(log);
+        w.subdivisionSteps = steps;
+        Model m = w.genomes[0];
+        m.subdivisionLevel = 5;
+        ::testing::internal::CaptureStdout();
+        w.refineForDisplay(m);
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(m.subdivisionLevel, 5 + steps);
+        EXPECT_EQ(notRefinedFrom(m, w.genomes[0], steps), "");
+
+        ::testing::internal::CaptureStdout();
+        w.breed(1, w.genomes[0], RANDOM_WEIGHT, MakeChildren);  // 1 -> 3, 4
+        ::testing::internal::GetCapturedStdout();
+        for (size_t i : {3, 4})
+            EXPECT_EQ(notRefinedFrom(w.creatures[i], w.genomes[i], steps), "") << i;
+        ::testing::internal::CaptureStdout();
+        w.breed(1, w.genomes[2], RANDOM_WEIGHT, MakeChildren);  // 1, 3 and 4 in place
+        w.selfBreed(1, 3, 4);                                   // and again
+        ::testing::internal::GetCapturedStdout();
+        for (size_t i : {1, 3, 4})
+            EXPECT_EQ(notRefinedFrom(w.creatures[i], w.genomes[i], steps), "") << i;
+    }
+}
+
 TEST_F(Breeding, SelfBreedingStopsAtGenerationTwelve) {
     ScreenLog log;
     World w = breedableWorld(log);
@@ -545,19 +611,6 @@ TEST_F(Breeding, SoakKeepsTheInvariants) {
     EXPECT_GT(w.genomes.size(), 100u);
     RecordProperty("population", static_cast<int>(w.genomes.size()));
 }
-
-namespace {
-
-// A model with topology records of its own, equal to the source's.
-Model withOwnRecords(const Model& m) {
-    Model c = m;
-    for (BodyPart& part : c.parts) {
-        if (part.arena) part.arena = std::make_shared<TopologyArena>(*part.arena);
-    }
-    return c;
-}
-
-}  // namespace
 
 // Breeding replaces display copies in their own storage; records another model still holds are
 // never written over, and records nobody else holds are used again.
