@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -276,6 +277,10 @@ TEST(ObjReader, NumberConversionsMatchTheCLibrary) {
         EXPECT_EQ(ours, theirs) << '"' << t << '"';
         EXPECT_EQ(std::vector<int>(a, a + 3), std::vector<int>(b, b + 3)) << '"' << t << '"';
     }
+    // Beyond the 32-bit range, where sscanf's result is undefined, the numbers saturate.
+    int n[3] = {0, 0, 0};
+    EXPECT_EQ(scanFaceToken("99999999999/-99999999999/2147483648", n), 3);
+    EXPECT_EQ(std::vector<int>(n, n + 3), (std::vector<int>{INT32_MAX, INT32_MIN, INT32_MAX}));
 }
 
 }  // namespace

@@ -172,6 +172,16 @@ TEST(World, StartUpLoadsThreeCreaturesInOrder) {
     EXPECT_EQ(transcript, expected);
 }
 
+TEST(World, AnEmptyWorldLeavesTheGeneratorAlone) {
+    chance::seed(99);
+    const int next = chance::draw();
+    chance::seed(99);
+    const World w;
+    EXPECT_EQ(chance::draw(), next);
+    EXPECT_TRUE(w.genomes.empty() && w.creatures.empty() && w.familyLinks.empty());
+    EXPECT_EQ(w.nextCreatureId, 0);
+}
+
 TEST(World, StartPulsesAreDrawnRateThenPhaseInLoadOrder) {
     const World& w = loadedWorld();
     chance::seed(static_cast<unsigned>(kClock));
