@@ -427,6 +427,21 @@ std::uint64_t XSession::digest(unsigned long window) {
     return hash == 0 ? 1 : hash;
 }
 
+bool XSession::waitForFrames(unsigned long window, int frames, Millis timeout) {
+    std::uint64_t last = digest(window);
+    int seen = 0;
+    return waitUntil(
+        [&] {
+            const std::uint64_t now = digest(window);
+            if (now != last) {
+                ++seen;
+                last = now;
+            }
+            return seen >= frames;
+        },
+        timeout, 5ms);
+}
+
 void XSession::movePointer(unsigned long window, int x, int y) {
     Display* d = dpy(display_);
     int rootX = 0;
