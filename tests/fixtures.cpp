@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <numbers>
 
 namespace fixtures {
@@ -42,6 +44,18 @@ void buildWithNormalsQuietly(Model& m) {
     m.buildHalfEdges();
     m.computeNormals();
     ::testing::internal::GetCapturedStdout();
+}
+
+Model deepCopy(const Model& m) {
+    Model c = m;
+    std::map<const TopologyArena*, std::shared_ptr<TopologyArena>> copies;
+    for (BodyPart& part : c.parts) {
+        if (!part.arena) continue;
+        std::shared_ptr<TopologyArena>& copy = copies[part.arena.get()];
+        if (!copy) copy = std::make_shared<TopologyArena>(*part.arena);
+        part.arena = copy;
+    }
+    return c;
 }
 
 bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {

@@ -31,6 +31,10 @@ private:
 void buildQuietly(Model& m);
 void buildWithNormalsQuietly(Model& m);
 
+// A copy of m with topology records of its own (a plain copy shares them); parts that shared
+// records share their copy.
+Model deepCopy(const Model& m);
+
 // The same floats, bit for bit.
 bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b);
 

@@ -94,20 +94,6 @@ size_t polygonCount(const Model& m) {
     return n;
 }
 
-// A model with topology records of its own, equal to the source's; parts that shared records
-// still share their copy.
-Model withOwnRecords(const Model& m) {
-    Model c = m;
-    std::map<const TopologyArena*, std::shared_ptr<TopologyArena>> copies;
-    for (BodyPart& part : c.parts) {
-        if (!part.arena) continue;
-        std::shared_ptr<TopologyArena>& copy = copies[part.arena.get()];
-        if (!copy) copy = std::make_shared<TopologyArena>(*part.arena);
-        part.arena = copy;
-    }
-    return c;
-}
-
 // The display refinement done by hand: steps times a Loop step assigned back into a copy of the
 // genome, a relink and the limit pass.
 Model refinedByHand(const Model& genome, int steps) {
@@ -470,7 +456,7 @@ struct Sharpness {
 // values stay at or below zero, which a display refinement leaves as they are in the genome's
 // records (it lowers the positive ones).
 void giveTraits(Model& m, float salt) {
-    m = withOwnRecords(m);
+    m = fixtures::deepCopy(m);
     m.scale = 1.0f + salt;
     m.scaleSquared = m.scale * m.scale;
     for (size_t i = 0; i < m.parts.size(); ++i) {
@@ -595,8 +581,8 @@ TEST_F(Breeding, BothChildrenTakeEveryTraitFromTheirParentsByTheirOwnDraws) {
     World w = breedableWorld(log);
     giveTraits(w.genomes[1], 0.25f);
     giveTraits(w.genomes[0], 1.5f);
-    const Model a = withOwnRecords(w.genomes[1]);
-    const Model b = withOwnRecords(w.genomes[0]);
+    const Model a = fixtures::deepCopy(w.genomes[1]);
+    const Model b = fixtures::deepCopy(w.genomes[0]);
 
     // Clocks for: no mutation (the first child's second giving b's values), the first child
     // mutated, the second mutated.
@@ -621,7 +607,7 @@ TEST_F(Breeding, BothChildrenTakeEveryTraitFromTheirParentsByTheirOwnDraws) {
         const BredLeaves expected(a, b, t, s);
 
         World bred = w;
-        bred.genomes[1] = withOwnRecords(a);
+        bred.genomes[1] = fixtures::deepCopy(a);
         std::optional<Sharpness> afterFirst;
         bred.screen.stepViewBack = [&] { afterFirst.emplace(bred.genomes[1]); };
         ::testing::internal::CaptureStdout();
@@ -831,7 +817,7 @@ TEST_F(Breeding, ReplacedDisplayCopiesReuseOnlyRecordsNothingElseHolds) {
     World copy = w;  // shares every display copy's records with w
     std::vector<Model> before;
     for (const Model& c : copy.creatures)
-        before.push_back(withOwnRecords(c));
+        before.push_back(fixtures::deepCopy(c));
     w.breed(1, w.genomes[2], RANDOM_WEIGHT, MakeChildren);  // 1, 3 and 4 change in place
     ::testing::internal::GetCapturedStdout();
     for (size_t i = 0; i < copy.creatures.size(); ++i) {
