@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <numbers>
 
 namespace fixtures {
@@ -43,6 +46,18 @@ void buildWithNormalsQuietly(Model& m) {
     ::testing::internal::GetCapturedStdout();
 }
 
+Model deepCopy(const Model& m) {
+    Model c = m;
+    std::map<const TopologyArena*, std::shared_ptr<TopologyArena>> copies;
+    for (BodyPart& part : c.parts) {
+        if (!part.arena) continue;
+        std::shared_ptr<TopologyArena>& copy = copies[part.arena.get()];
+        if (!copy) copy = std::make_shared<TopologyArena>(*part.arena);
+        part.arena = copy;
+    }
+    return c;
+}
+
 bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b) {
     return a.size() == b.size() &&
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Vec3)) == 0);
@@ -52,6 +67,7 @@ Model makeModel(std::vector<Vec3> positions, const std::vector<PartLayout>& part
                 bool normalSlots) {
     Model m;
     m.positions = std::move(positions);
+    const auto count = static_cast<int32_t>(m.positions.size());
     for (const PartLayout& layout : parts) {
         BodyPart part(layout.name);
         for (const Triangle& t : layout.polygons) {
@@ -60,7 +76,8 @@ Model makeModel(std::vector<Vec3> positions, const std::vector<PartLayout>& part
                 Corner c;
                 c.flagA = 1;
                 c.positionIndex = p;
-                c.normalSlot = normalSlots ? p : -1;
+                // A numbering of its own: a fault that takes the slot for the position shows.
+                c.normalSlot = normalSlots ? (p + 1) % std::max(count, 1) : -1;
                 polygon.push_back(c);
             }
             part.polygons.push_back(polygon);

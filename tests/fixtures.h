@@ -31,6 +31,10 @@ private:
 void buildQuietly(Model& m);
 void buildWithNormalsQuietly(Model& m);
 
+// A copy of m with topology records of its own (a plain copy shares them); parts that shared
+// records share their copy.
+Model deepCopy(const Model& m);
+
 // The same floats, bit for bit.
 bool sameBits(const std::vector<Vec3>& a, const std::vector<Vec3>& b);
 
@@ -41,7 +45,9 @@ struct PartLayout {
     std::vector<Triangle> polygons;
 };
 
-// A model with the given positions and parts; corners get normalSlot -1 unless normalSlots.
+// A model with the given positions and parts. Corners get normalSlot -1 (normals appended), or
+// with normalSlots a slot numbered apart from the position: (position index + 1) mod the number
+// of positions, as a file whose normals are listed in another order would give.
 Model makeModel(std::vector<Vec3> positions, const std::vector<PartLayout>& parts,
                 bool normalSlots = false);
 

@@ -166,6 +166,15 @@ TEST(LimitNormals, NoDirectionLeavesTheEntry) {
     EXPECT_EQ(m.normals[4], kUnset);  // used by no polygon
     EXPECT_NE(m.normals[2], kUnset);
     EXPECT_NEAR(std::sqrt(dot(m.normals[2], m.normals[2])), 1.0f, 1e-6f);
+
+    // Interior rings without a direction: all on one line, or too large to measure.
+    const Vec3 line[4] = {{1, 0, 0}, {2, 0, 0}, {-1, 0, 0}, {3, 0, 0}};
+    const Vec3 huge[4] = {{2e19f, 0, 0}, {0, 2e19f, 0}, {-2e19f, 0, 0}, {0, -2e19f, 0}};
+    for (const Vec3* ring : {line, huge}) {
+        Vec3 out = kUnset;
+        EXPECT_FALSE(interiorLimitNormal(ring, 4, 4, out));
+        EXPECT_EQ(out, kUnset);
+    }
 }
 
 TEST(LimitNormals, StrayBoundaryEdgePrintsOncePerCorner) {

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <map>
 #include <numeric>
 #include <random>
 
@@ -37,19 +36,7 @@ std::vector<int32_t> indices(const Polygon& polygon) {
     return out;
 }
 
-// Copies a model together with its topology records (a plain copy shares them).
-Model deepCopy(const Model& m) {
-    Model c = m;
-    std::map<const TopologyArena*, std::shared_ptr<TopologyArena>> copies;
-    for (BodyPart& part : c.parts) {
-        if (!part.arena) continue;
-        std::shared_ptr<TopologyArena>& copy = copies[part.arena.get()];
-        if (!copy) copy = std::make_shared<TopologyArena>(*part.arena);
-        part.arena = copy;
-    }
-    return c;
-}
-
+using fixtures::deepCopy;
 using fixtures::sameBits;
 
 class LoopStep : public ::testing::Test {

@@ -8,6 +8,7 @@
 
 #include "creature/crossover.h"
 #include "creature/mutation.h"
+#include "subdiv/loop.h"
 #include "tests/fixtures.h"
 #include "view/chance.h"
 
@@ -99,29 +100,85 @@ TEST_F(Mutation, ReseedingGivesEveryPartAndHalfEdgeTheSameDraws) {
     EXPECT_GT(unequalScales, 0);
 }
 
-TEST_F(Mutation, AClockThatTicksGivesEachHalfEdgeTheDrawsOfItsOwnSecond) {
-    std::time_t now = 1700000000;
-    chance::setClock([&now] { return now++; });
-    Model m = creature(0);
-    setSharpness(m, 1);
-    mutate(m, 1);
-    // One second for each part's scale, then one for each of its half-edges.
-    std::time_t t = 1700000000;
-    for (const BodyPart& part : m.parts) {
-        ++t;
-        std::map<RecordIndex, int> expected;  // the last value written to each vertex
-        for (RecordIndex h : part.halfEdges) {
-            chance::seed(static_cast<unsigned>(t++));
-            const bool odd = chance::draw() % 2 == 1;
-            const int edge = chance::draw() % 4, origin = chance::draw() % 4;
-            const int target = chance::draw() % 4;
-            EXPECT_EQ(part.halfEdge(h).sharpness, odd ? edge : 0);
-            expected[part.halfEdge(h).origin] = odd ? origin : 0;
-            expected[part.halfEdge(h).target] = odd ? target : 0;
-        }
-        for (const auto& [v, sharpness] : expected)
-            EXPECT_EQ(part.vertex(v).sharpness, sharpness) << "vertex " << v;
+// Every kind of part mutation meets: closed (an icosahedron), open (a fan), without polygons,
+// and with half-edges whose links a subdivision step has left blank (no vertices to write).
+Model everyKindOfPart() {
+    Model m = fixtures::icosahedron();
+    const Model fan = fixtures::openFan(7);
+    const auto base = static_cast<int32_t>(m.positions.size());
+    m.positions.insert(m.positions.end(), fan.positions.begin(), fan.positions.end());
+    BodyPart rim = fan.parts[0];
+    for (Polygon& polygon : rim.polygons) {
+        for (Corner& c : polygon)
+            c.positionIndex += base;
     }
+    m.parts.push_back(rim);
+    m.parts.emplace_back("tail");
+    fixtures::buildWithNormalsQuietly(m);
+    Model unlinked = fixtures::tetrahedron();
+    fixtures::buildQuietly(unlinked);
+    ::testing::internal::CaptureStdout();
+    m.parts.push_back(subdivide(unlinked).parts[0]);
+    ::testing::internal::GetCapturedStdout();
+    return m;
+}
+
+TEST_F(Mutation, AClockThatTicksGivesEachPartAndHalfEdgeTheDrawsOfItsOwnSecond) {
+    const Model shape = everyKindOfPart();
+    ASSERT_EQ(shape.parts[3].vertices.size(), 0u);
+    int oddCoins = 0, evenCoins = 0, finerSteps = 0, vertexClearedAfterACrease = 0;
+    for (std::time_t start = 1700000000; start < 1700000300; ++start) {
+        std::time_t now = start;
+        chance::setClock([&now] { return now++; });
+        Model m = shape;
+        setSharpness(m, 1);
+        const int slot = start % 2 == 0 ? 1 : 2;
+        mutate(m, slot);
+
+        // One second for each part's scale, then one for each of its half-edges; the phase is
+        // the draw after the last second's.
+        std::time_t t = start;
+        for (const BodyPart& part : m.parts) {
+            chance::seed(static_cast<unsigned>(t++));
+            const double step = chance::draw() % 2 == 0 ? 0.01 : 1.0 / 150.0;
+            finerSteps += step < 0.01;
+            Vec3 scale;
+            for (float* c : {&scale.x, &scale.y, &scale.z})
+                *c = static_cast<float>((chance::draw() % 100) * step + 0.5);
+            EXPECT_EQ(part.partScale, scale) << start << " " << part.name;
+
+            std::map<RecordIndex, int> expected;  // the last value written to each vertex
+            std::map<RecordIndex, bool> creased;  // whether a non-zero value was written before
+            for (RecordIndex h : part.halfEdges) {
+                chance::seed(static_cast<unsigned>(t++));
+                const bool odd = chance::draw() % 1000 % 2 == 1;
+                (odd ? oddCoins : evenCoins) += 1;
+                int values[3] = {0, 0, 0};
+                if (odd) {
+                    for (int& v : values)
+                        v = chance::draw() % 4;
+                }
+                const HalfEdge& e = part.halfEdge(h);
+                EXPECT_EQ(e.sharpness, values[0]) << start << " " << part.name << " " << h;
+                if (e.origin == NONE_INDEX) continue;
+                for (const auto& [v, value] :
+                     {std::pair{e.origin, values[1]}, {e.target, values[2]}}) {
+                    vertexClearedAfterACrease += value == 0 && creased[v];
+                    creased[v] = creased[v] || value != 0;
+                    expected[v] = value;
+                }
+            }
+            for (const auto& [v, sharpness] : expected)
+                EXPECT_EQ(part.vertex(v).sharpness, sharpness) << start << " vertex " << v;
+        }
+        EXPECT_EQ(m.pulseRate, static_cast<float>((1.0 / m.parts[0].partScale.x) * 0.005));
+        EXPECT_EQ(m.pulsePhase, static_cast<float>((chance::draw() % 10) * 0.01 + slot + 0.001))
+            << start;
+    }
+    EXPECT_GT(oddCoins, 1000);
+    EXPECT_GT(evenCoins, 1000);
+    EXPECT_GT(finerSteps, 100);
+    EXPECT_GT(vertexClearedAfterACrease, 1000);
 }
 
 TEST_F(Mutation, SameSecondSameResultAndSlotSetsThePhase) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include "mesh/obj_reader.h"
 #include "mesh/ring_walk.h"
 #include "tests/fixtures.h"
 #include "tests/literal_scans.h"
@@ -49,9 +50,33 @@ TEST(Normals, VerticesAverageTheirTrianglesUnweighted) {
 }
 
 TEST(Normals, SlotsWriteAtPositionIndexAndGrowAShortList) {
-    Model m = fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}}}}, true);
+    // A file whose normal and texture numbers differ from its position numbers, and whose
+    // normal list is shorter than its positions: each vertex normal is written at its position
+    // index, growing the list, whatever slot the corner names.
+    Model m;
+    ::testing::internal::CaptureStdout();
+    const ObjReadResult read = readObjText(
+        "v 1 1 1\nv -1 -1 1\nv -1 1 -1\nv 1 -1 -1\nvn 0 0 1\nvn 0 1 0\n"
+        "vt 0 0\nvt 1 0\nvt 0 1\nvt 1 1\nvt 0.5 0\nvt 0 0.5\ng head\n"
+        "f 1/2/3 2/1/6 4/2/5\nf 1/1/2 3/2/4 2/2/1\nf 1/2/6 4/1/3 3/1/2\nf 2/1/4 3/2/5 4/1/6\n",
+        "tetra.obj", Vec3{}, m);
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(read.ok);
+    ASSERT_EQ(m.normals.size(), 2u);
     built(m);
-    EXPECT_EQ(m.normals, (std::vector<Vec3>{{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}));
+    ASSERT_EQ(m.normals.size(), 4u);
+    const BodyPart& part = m.parts[0];
+    for (int32_t p = 0; p < 4; ++p) {
+        Vec3 sum{};
+        for (size_t f = 0; f < part.polygons.size(); ++f) {
+            for (const Corner& c : part.polygons[f])
+                if (c.positionIndex == p) sum += part.faceNormals[f];
+        }
+        const Vec3 expected = normalize(sum);
+        EXPECT_NEAR(m.normals[static_cast<size_t>(p)].x, expected.x, 1e-6f) << p;
+        EXPECT_NEAR(m.normals[static_cast<size_t>(p)].y, expected.y, 1e-6f) << p;
+        EXPECT_NEAR(m.normals[static_cast<size_t>(p)].z, expected.z, 1e-6f) << p;
+    }
 
     Model f =
         fixtures::makeModel({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{"head", {{0, 1, 2}, {0, 2, 1}}}});
@@ -93,8 +118,12 @@ TEST(Normals, IndexedVersionMatchesLiteralScans) {
         Model fast = fixtures::randomMesh(rng);
         for (BodyPart& part : fast.parts) {
             for (Polygon& p : part.polygons) {
-                for (Corner& c : p)
-                    c.normalSlot = (round % 3 == 0) ? -1 : c.positionIndex;
+                // Appended, written through a slot numbered apart from the positions, or
+                // both in one model.
+                for (Corner& c : p) {
+                    const bool appended = round % 3 == 0 || (round % 3 == 2 && c.positionIndex % 2);
+                    c.normalSlot = appended ? -1 : (c.positionIndex * 5 + 3) % 11;
+                }
             }
         }
         Model slow = fast;

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,8 +101,10 @@ TEST(ObjReader, FaceNumbersCarryOverWithinALine) {
                       "v 1 1 1\nv 2 2 2\nv 3 3 3\nf 1/4/1 2/5/1 3/6/1\nf 1/4/2 2 3\nf 1//9 2 3\n");
     ASSERT_TRUE(r.result.ok);
     const auto& polys = r.model.parts[0].polygons;
+    EXPECT_EQ(positionIndices(polys[0]), (std::vector<int32_t>{0, 1, 2}));
     EXPECT_EQ(normalSlots(polys[0]), (std::vector<int32_t>{3, 4, 5}));
     EXPECT_EQ(flagsA(polys[0]), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(positionIndices(polys[1]), (std::vector<int32_t>{0, 1, 2}));
     EXPECT_EQ(normalSlots(polys[1]), (std::vector<int32_t>{3, 3, 3}));
     EXPECT_EQ(flagsA(polys[1]), (std::vector<int>{1, 1, 1}));
     // 1//9 scans only the first number: second and third stay 0.
@@ -274,6 +277,10 @@ TEST(ObjReader, NumberConversionsMatchTheCLibrary) {
         EXPECT_EQ(ours, theirs) << '"' << t << '"';
         EXPECT_EQ(std::vector<int>(a, a + 3), std::vector<int>(b, b + 3)) << '"' << t << '"';
     }
+    // Beyond the 32-bit range, where sscanf's result is undefined, the numbers saturate.
+    int n[3] = {0, 0, 0};
+    EXPECT_EQ(scanFaceToken("99999999999/-99999999999/2147483648", n), 3);
+    EXPECT_EQ(std::vector<int>(n, n + 3), (std::vector<int>{INT32_MAX, INT32_MIN, INT32_MAX}));
 }
 
 }  // namespace

@@ -3,12 +3,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
 
 #include "creature/crossover.h"
 #include "creature/world.h"
+#include "subdiv/limit_normals.h"
+#include "subdiv/loop.h"
 #include "tests/fixtures.h"
 #include "view/chance.h"
 
@@ -89,6 +94,30 @@ size_t polygonCount(const Model& m) {
     return n;
 }
 
+// The display refinement done by hand: steps times a Loop step assigned back into a copy of the
+// genome, a relink and the limit pass.
+Model refinedByHand(const Model& genome, int steps) {
+    Model m = genome;
+    ::testing::internal::CaptureStdout();
+    for (int step = 0; step < steps; ++step) {
+        const Model refined = subdivide(m);
+        m = refined;
+        m.relinkHalfEdges();
+        computeLimitNormals(m);
+    }
+    ::testing::internal::GetCapturedStdout();
+    return m;
+}
+
+// "" when display holds what refining genome by hand gives, record for record and bit for bit.
+std::string notRefinedFrom(const Model& display, const Model& genome, int steps) {
+    const Model expected = refinedByHand(genome, steps);
+    if (polygonCount(display) != polygonCount(expected)) return "polygon counts differ";
+    if (!fixtures::sameBits(display.positions, expected.positions)) return "positions differ";
+    if (!fixtures::sameBits(display.normals, expected.normals)) return "normals differ";
+    return fixtures::compareTopology(display, expected);
+}
+
 TEST(World, StartUpLoadsThreeCreaturesInOrder) {
     std::string transcript;
     const World& w = loadedWorld(&transcript);
@@ -129,6 +158,16 @@ TEST(World, StartUpLoadsThreeCreaturesInOrder) {
     EXPECT_EQ(transcript, expected);
 }
 
+TEST(World, AnEmptyWorldLeavesTheGeneratorAlone) {
+    chance::seed(99);
+    const int next = chance::draw();
+    chance::seed(99);
+    const World w;
+    EXPECT_EQ(chance::draw(), next);
+    EXPECT_TRUE(w.genomes.empty() && w.creatures.empty() && w.familyLinks.empty());
+    EXPECT_EQ(w.nextCreatureId, 0);
+}
+
 TEST(World, StartPulsesAreDrawnRateThenPhaseInLoadOrder) {
     const World& w = loadedWorld();
     chance::seed(static_cast<unsigned>(kClock));
@@ -139,18 +178,6 @@ TEST(World, StartPulsesAreDrawnRateThenPhaseInLoadOrder) {
         EXPECT_EQ(g.pulsePhase, static_cast<float>(p));
         EXPECT_EQ(g.auxFactor, 0.1f);
     }
-}
-
-TEST(World, RefineForDisplayCountsItsOwnLevel) {
-    World w;
-    Model m = loadedWorld().genomes[0];
-    m.subdivisionLevel = 5;
-    ::testing::internal::CaptureStdout();
-    w.refineForDisplay(m);
-    ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(m.subdivisionLevel, 6);
-    EXPECT_EQ(polygonCount(m), 4 * polygonCount(loadedWorld().genomes[0]));
-    EXPECT_EQ(m.normals.size(), m.positions.size());
 }
 
 TEST_F(Breeding, TwoCreaturesMakeTwoChildrenInAFan) {
@@ -367,6 +394,239 @@ TEST_F(Breeding, DrawnWeightsAndRippleSharesGoToTheRightChildren) {
     ::testing::internal::GetCapturedStdout();
 }
 
+// Every path that makes a display copy (a new child, a creature bred again in place, a parent
+// mutated by self-breeding, and refineForDisplay itself) refines as many steps as the World says,
+// none included. The clock's first draw is even, so that mutations leave no creases behind that
+// the refinements would have lowered in the genomes' records.
+TEST_F(Breeding, DisplayCopiesTakeTheWorldsNumberOfStepsNoneIncluded) {
+    std::time_t clock = kClock;
+    while (drawsAfter(clock, 1)[0] % 2 == 1)
+        ++clock;
+    chance::setClock([clock] { return clock; });
+    for (int steps : {0, 1, 2}) {
+        SCOPED_TRACE(steps);
+        ScreenLog log;
+        World w = breedableWorld(log);
+        w.subdivisionSteps = steps;
+        Model m = w.genomes[0];
+        m.subdivisionLevel = 5;
+        ::testing::internal::CaptureStdout();
+        w.refineForDisplay(m);
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(m.subdivisionLevel, 5 + steps);
+        EXPECT_EQ(notRefinedFrom(m, w.genomes[0], steps), "");
+
+        ::testing::internal::CaptureStdout();
+        w.breed(1, w.genomes[0], RANDOM_WEIGHT, MakeChildren);  // 1 -> 3, 4
+        ::testing::internal::GetCapturedStdout();
+        for (size_t i : {3, 4})
+            EXPECT_EQ(notRefinedFrom(w.creatures[i], w.genomes[i], steps), "") << i;
+        ::testing::internal::CaptureStdout();
+        w.breed(1, w.genomes[2], RANDOM_WEIGHT, MakeChildren);  // 1, 3 and 4 in place
+        w.selfBreed(1, 3, 4);                                   // and again
+        ::testing::internal::GetCapturedStdout();
+        for (size_t i : {1, 3, 4})
+            EXPECT_EQ(notRefinedFrom(w.creatures[i], w.genomes[i], steps), "") << i;
+    }
+}
+
+// Sharpness of the half-edges and vertices of a model whose parts share one set of records, by
+// record index.
+struct Sharpness {
+    std::vector<int> edges;
+    std::vector<int> vertices;
+    friend bool operator==(const Sharpness&, const Sharpness&) = default;
+
+    explicit Sharpness(const Model& m) {
+        for (const HalfEdge& e : m.parts[0].arena->halfEdges)
+            edges.push_back(e.sharpness);
+        for (const MeshVertex& v : m.parts[0].arena->vertices)
+            vertices.push_back(v.sharpness);
+    }
+    // Half-edge h and its two ends take their values from donor.
+    void take(const Sharpness& donor, const HalfEdge& h, RecordIndex r) {
+        edges[static_cast<size_t>(r)] = donor.edges[static_cast<size_t>(r)];
+        for (RecordIndex v : {h.origin, h.target})
+            vertices[static_cast<size_t>(v)] = donor.vertices[static_cast<size_t>(v)];
+    }
+};
+
+// Gives m records of its own and traits that no other call with another salt gives: scale,
+// every part's colour and transform, and a sharpness on every half-edge and vertex. Half-edge
+// values stay at or below zero, which a display refinement leaves as they are in the genome's
+// records (it lowers the positive ones).
+void giveTraits(Model& m, float salt) {
+    m = fixtures::deepCopy(m);
+    m.scale = 1.0f + salt;
+    m.scaleSquared = m.scale * m.scale;
+    for (size_t i = 0; i < m.parts.size(); ++i) {
+        BodyPart& part = m.parts[i];
+        const float f = salt + 0.0625f * static_cast<float>(i);
+        part.colour = {0.1f + f, 0.2f + f, 0.3f + f};
+        part.partScale = {1.0f + f, 1.5f + f, 2.0f + f};
+        part.partOffset = {f, -f, 2.0f * f};
+        part.partAngle = 10.0f + 20.0f * f;
+        part.partAxis = {f, 1.0f - f, 0.5f};
+    }
+    const int base = static_cast<int>(4.0f * salt);
+    TopologyArena& records = *m.parts[0].arena;
+    for (size_t r = 0; r < records.halfEdges.size(); ++r)
+        records.halfEdges[r].sharpness = -1 - base - static_cast<int>(r % 3);
+    for (size_t r = 0; r < records.vertices.size(); ++r)
+        records.vertices[r].sharpness = 1 + 10 * base + static_cast<int>(r % 7);
+}
+
+Vec3 mix(const Vec3& a, const Vec3& b, float w) {
+    return {w * a.x + (1.0f - w) * b.x, w * a.y + (1.0f - w) * b.y, w * a.z + (1.0f - w) * b.z};
+}
+
+// What breeding leaf a with partner b and RANDOM_WEIGHT must give, replayed in the documented
+// order of draws with the clock fixed at t and the generator seeded with s: each child's weight,
+// its coins (one second's for the first child, a draw each for the second), its phase, its
+// mutation draw and, if that hits, its mutation; and the records' sharpness as the first child
+// leaves it and as both leave it.
+struct BredLeaves {
+    struct Child {
+        float weight = 0.0f;
+        float phase = 0.0f;
+        bool mutated = false;
+        Vec3 mutatedScale;
+    };
+    Child children[2];
+    Sharpness afterFirst, afterBoth;
+
+    BredLeaves(const Model& a, const Model& b, std::time_t t, unsigned s)
+        : afterFirst(a), afterBoth(a) {
+        const Sharpness fromB(b);
+        Sharpness& state = afterBoth;
+        chance::seed(s);
+        for (int slot : {1, 2}) {
+            Child& child = children[slot - 1];
+            child.weight = drawWeight();
+            // A coin for each half-edge: even keeps what the shared records hold, odd takes b's.
+            for (const BodyPart& part : a.parts) {
+                for (RecordIndex h : part.halfEdges) {
+                    if (slot == 1) chance::seed(static_cast<unsigned>(t));
+                    if (chance::draw() % 100 % 2 == 1) state.take(fromB, part.halfEdge(h), h);
+                }
+            }
+            if (slot == 1) afterFirst = state;
+            child.phase = static_cast<float>((chance::draw() % 10) * 0.01 + slot + 0.001);
+            const int m = chance::draw() % 1000;
+            child.mutated = m > 555 && m < 666;
+            if (child.mutated) {
+                // Within the one second every part and half-edge gets the same draws.
+                chance::seed(static_cast<unsigned>(t));
+                int d[5];
+                for (int& x : d)
+                    x = chance::draw();
+                const bool odd = d[0] % 2 == 1;
+                const double step = odd ? 1.0 / 150.0 : 0.01;
+                child.mutatedScale = {static_cast<float>((d[1] % 100) * step + 0.5),
+                                      static_cast<float>((d[2] % 100) * step + 0.5),
+                                      static_cast<float>((d[3] % 100) * step + 0.5)};
+                const int values[3] = {odd ? d[1] % 4 : 0, odd ? d[2] % 4 : 0, odd ? d[3] % 4 : 0};
+                for (const BodyPart& part : a.parts) {
+                    for (RecordIndex h : part.halfEdges) {
+                        const HalfEdge& e = part.halfEdge(h);
+                        state.edges[static_cast<size_t>(h)] = values[0];
+                        state.vertices[static_cast<size_t>(e.origin)] = values[1];
+                        state.vertices[static_cast<size_t>(e.target)] = values[2];
+                    }
+                }
+                const int phaseDraw = odd ? d[4] : d[1];
+                child.phase = static_cast<float>((phaseDraw % 10) * 0.01 + slot + 0.001);
+                chance::seed(static_cast<unsigned>(t));  // leave the generator after them
+                for (int i = 0; i < (odd ? 5 : 2); ++i)
+                    chance::draw();
+            }
+        }
+    }
+};
+
+// Child k of a and b with weight w: every blended trait, the first parent's normals, its own
+// draws.
+void expectChild(const Model& k, const Model& a, const Model& b, const BredLeaves::Child& e) {
+    const float w = e.weight;
+    EXPECT_EQ(k.scale, w * a.scale + (1.0f - w) * b.scale);
+    EXPECT_EQ(k.scaleSquared, k.scale * k.scale);
+    EXPECT_EQ(k.centre, (Vec3{0, 0, 0}));
+    EXPECT_EQ(k.positions, blended(a.positions, b.positions, w));
+    EXPECT_TRUE(fixtures::sameBits(k.normals, a.normals));
+    for (size_t i = 0; i < k.parts.size(); ++i) {
+        SCOPED_TRACE(k.parts[i].name);
+        const BodyPart& p = k.parts[i];
+        const BodyPart& pa = a.parts[i];
+        const BodyPart& pb = b.parts[i];
+        EXPECT_EQ(p.partScale, e.mutated ? e.mutatedScale : mix(pa.partScale, pb.partScale, w));
+        EXPECT_EQ(p.partOffset, mix(pa.partOffset, pb.partOffset, w));
+        EXPECT_EQ(p.partAngle, w * pa.partAngle + (1.0f - w) * pb.partAngle);
+        EXPECT_EQ(p.partAxis, mix(pa.partAxis, pb.partAxis, w));
+        const Vec3 colour = mix({pa.colour.r, pa.colour.g, pa.colour.b},
+                                {pb.colour.r, pb.colour.g, pb.colour.b}, w);
+        EXPECT_EQ(p.colour, (Colour{colour.x, colour.y, colour.z}));
+    }
+    const float x = k.parts[0].partScale.x;
+    EXPECT_EQ(k.pulseRate, static_cast<float>(e.mutated ? (1.0 / x) * 0.005 : 0.005 / x));
+    EXPECT_EQ(k.pulsePhase, e.phase);
+    EXPECT_EQ(k.auxFactor, 0.1f);
+}
+
+// Parents that differ in every trait, sharpness included: both children blend them with their
+// own weights, take their sharpness by their own coins (and the shared records show the first
+// child's before the second's are drawn), get their own phases and are mutated as their own
+// draws say, with their own slot.
+TEST_F(Breeding, BothChildrenTakeEveryTraitFromTheirParentsByTheirOwnDraws) {
+    ScreenLog log;
+    World w = breedableWorld(log);
+    giveTraits(w.genomes[1], 0.25f);
+    giveTraits(w.genomes[0], 1.5f);
+    const Model a = fixtures::deepCopy(w.genomes[1]);
+    const Model b = fixtures::deepCopy(w.genomes[0]);
+
+    // Clocks for: no mutation (the first child's second giving b's values), the first child
+    // mutated, the second mutated.
+    const auto kind = [](const BredLeaves& r) {
+        return r.children[0].mutated ? 1 : r.children[1].mutated ? 2 : 0;
+    };
+    std::map<int, std::time_t> clockFor;
+    for (std::time_t t = kClock; clockFor.size() < 3; ++t) {
+        const BredLeaves replay(a, b, t, 1);
+        const bool donorB = Sharpness(a) != replay.afterFirst;
+        if (kind(replay) != 0 || donorB) clockFor.emplace(kind(replay), t);
+    }
+    for (const auto& [mutated, second] : clockFor) {
+        SCOPED_TRACE(mutated);
+        const std::time_t t = second;
+        chance::setClock([t] { return t; });
+        unsigned s = 1;  // a seed for which the two children's weights differ
+        for (;; ++s) {
+            const BredLeaves r(a, b, t, s);
+            if (r.children[0].weight != r.children[1].weight) break;
+        }
+        const BredLeaves expected(a, b, t, s);
+
+        World bred = w;
+        bred.genomes[1] = fixtures::deepCopy(a);
+        std::optional<Sharpness> afterFirst;
+        bred.screen.stepViewBack = [&] { afterFirst.emplace(bred.genomes[1]); };
+        ::testing::internal::CaptureStdout();
+        chance::seed(s);
+        bred.breed(1, b, RANDOM_WEIGHT, MakeChildren);
+        ::testing::internal::GetCapturedStdout();
+        ASSERT_EQ(bred.genomes.size(), 5u);
+        ASSERT_TRUE(afterFirst.has_value());
+        EXPECT_TRUE(*afterFirst == expected.afterFirst);
+        EXPECT_TRUE(Sharpness(bred.genomes[3]) == expected.afterBoth);
+        EXPECT_TRUE(Sharpness(bred.genomes[4]) == expected.afterBoth);
+        for (int slot : {1, 2}) {
+            SCOPED_TRACE(slot);
+            expectChild(bred.genomes[static_cast<size_t>(2 + slot)], a, b,
+                        expected.children[slot - 1]);
+        }
+    }
+}
+
 TEST_F(Breeding, SelfBreedingStopsAtGenerationTwelve) {
     ScreenLog log;
     World w = breedableWorld(log);
@@ -546,19 +806,6 @@ TEST_F(Breeding, SoakKeepsTheInvariants) {
     RecordProperty("population", static_cast<int>(w.genomes.size()));
 }
 
-namespace {
-
-// A model with topology records of its own, equal to the source's.
-Model withOwnRecords(const Model& m) {
-    Model c = m;
-    for (BodyPart& part : c.parts) {
-        if (part.arena) part.arena = std::make_shared<TopologyArena>(*part.arena);
-    }
-    return c;
-}
-
-}  // namespace
-
 // Breeding replaces display copies in their own storage; records another model still holds are
 // never written over, and records nobody else holds are used again.
 TEST_F(Breeding, ReplacedDisplayCopiesReuseOnlyRecordsNothingElseHolds) {
@@ -570,7 +817,7 @@ TEST_F(Breeding, ReplacedDisplayCopiesReuseOnlyRecordsNothingElseHolds) {
     World copy = w;  // shares every display copy's records with w
     std::vector<Model> before;
     for (const Model& c : copy.creatures)
-        before.push_back(withOwnRecords(c));
+        before.push_back(fixtures::deepCopy(c));
     w.breed(1, w.genomes[2], RANDOM_WEIGHT, MakeChildren);  // 1, 3 and 4 change in place
     ::testing::internal::GetCapturedStdout();
     for (size_t i = 0; i < copy.creatures.size(); ++i) {

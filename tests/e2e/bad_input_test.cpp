@@ -180,7 +180,7 @@ TEST_F(BadInputTest, DifferentTopologyRunsAndRefusesToBreedAcross) {
 
     // Nothing appeared above the squant, and the view did not move back.
     x.movePointer(window, EMPTY_SKY.x, EMPTY_SKY.y);
-    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(x.waitForFrames(window, 2, 30s)) << "the viewer stopped drawing";
     const Image after = x.grab(window);
     after.savePng(shotPath("refused.png"));
     for (double angle : {60.0, 120.0}) {

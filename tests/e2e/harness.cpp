@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace e2e {
 
@@ -324,12 +325,14 @@ unsigned long XSession::findWindow(const std::string& title, pid_t pid, Millis t
     Display* d = dpy(display_);
     const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", False);
     Window found = 0;
+    std::string seen;  // the windows with this title at the last look, for a failure
     waitUntil(
         [&] {
             Window root = 0;
             Window parent = 0;
             Window* children = nullptr;
             unsigned int count = 0;
+            seen.clear();
             if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) == 0) {
                 return false;
             }
@@ -339,7 +342,7 @@ unsigned long XSession::findWindow(const std::string& title, pid_t pid, Millis t
                 const bool titled = title == name;
                 XFree(name);
                 if (!titled) continue;
-
+                seen += " " + std::to_string(children[i]);
                 Atom type = 0;
                 int format = 0;
                 unsigned long items = 0;
@@ -348,23 +351,39 @@ unsigned long XSession::findWindow(const std::string& title, pid_t pid, Millis t
                 if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
                                        &format, &items, &after, &data) == Success &&
                     data != nullptr) {
-                    const bool ours =
-                        items == 1 &&
-                        static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid;
+                    const long owner = items == 1 ? *reinterpret_cast<long*>(data) : -1;
                     XFree(data);
-                    if (!ours) continue;
+                    if (owner != pid) {
+                        seen += " (process " + std::to_string(owner) + ")";
+                        continue;
+                    }
                 }
                 XWindowAttributes attributes;
                 if (XGetWindowAttributes(d, children[i], &attributes) != 0 &&
                     attributes.map_state == IsViewable) {
                     found = children[i];
+                } else {
+                    seen += " (not viewable)";
                 }
             }
             if (children != nullptr) XFree(children);
             return found != 0;
         },
         timeout, 50ms);
-    if (found == 0) return 0;
+    if (found == 0) {
+        // What the process was doing: its state and where it waits in the kernel.
+        std::string state, wchan;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        for (int field = 0; field < 3; ++field)
+            stat >> state;  // the third field
+        std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/wchan"), wchan);
+        std::fprintf(stderr,
+                     "no viewable window \"%s\" of process %d; windows of that title:%s; "
+                     "process state %s, waiting in %s\n",
+                     title.c_str(), static_cast<int>(pid), seen.empty() ? " none" : seen.c_str(),
+                     state.empty() ? "gone" : state.c_str(), wchan.empty() ? "-" : wchan.c_str());
+        return 0;
+    }
 
     // Without a window manager the window keeps GLUT's default position (-1, -1), one pixel
     // off screen, and an off-screen part cannot be read back: put it at the top-left corner.
@@ -425,6 +444,21 @@ std::uint64_t XSession::digest(unsigned long window) {
     }
     XDestroyImage(ximage);
     return hash == 0 ? 1 : hash;
+}
+
+bool XSession::waitForFrames(unsigned long window, int frames, Millis timeout) {
+    std::uint64_t last = digest(window);
+    int seen = 0;
+    return waitUntil(
+        [&] {
+            const std::uint64_t now = digest(window);
+            if (now != last) {
+                ++seen;
+                last = now;
+            }
+            return seen >= frames;
+        },
+        timeout, 5ms);
 }
 
 void XSession::movePointer(unsigned long window, int x, int y) {

@@ -179,6 +179,12 @@ public:
     // A hash of the window's current contents, cheaper than grab: two frames that differ in a
     // pixel differ in their digests (but for a hash collision). 0 when it cannot be read.
     std::uint64_t digest(unsigned long window);
+    // Waits until the window's contents have changed `frames` times since the call, or timeout
+    // has passed (false). The viewer redraws without pause once the population shows, and every
+    // frame differs (the dark pass is jittered anew): with frames = 2, input sent before the call
+    // has been handled in what the window shows then, since the first new frame may have been
+    // under way already but the second began after it.
+    bool waitForFrames(unsigned long window, int frames, Millis timeout);
 
     // Synthetic input, as if from the real devices. Coordinates are window pixels; buttons are
     // LEFT, MIDDLE and RIGHT.

@@ -70,6 +70,8 @@ protected:
     }
 
     void moveTo(WindowPoint p) { x.movePointer(window, p.x, p.y); }
+    // Waits until the window shows what the input sent so far makes of the population.
+    void settle() { EXPECT_TRUE(x.waitForFrames(window, 2, 30s)) << "the viewer stopped drawing"; }
     void clickAt(WindowPoint p, int button = LEFT) { x.click(window, p.x, p.y, button); }
 
     // Moves the mouse (which loads the World), waits for the load's report, dismisses the title
@@ -178,7 +180,7 @@ TEST_F(PopulationTest, FirstPickTintsTheCreatureRed) {
 TEST_F(PopulationTest, MiddleDragTurnsThePopulationAndDraggingBackRestoresIt) {
     enterPopulation();
     moveTo({512, 384});
-    std::this_thread::sleep_for(200ms);
+    settle();
     const std::vector<Image> before = frames(2);
     const double noise = silhouetteDifference(before[0], before[1], LOWER_HALF);
     x.pressButton(MIDDLE);
@@ -262,7 +264,7 @@ TEST_F(PopulationTest, CentreCreaturePickedTwiceSelfBreedsIntoIdsThreeAndFour) {
     // The two children stand in the fan above their parent, at 50 and 130 degrees, joined to it
     // by grey links; the view does not move.
     moveTo(EMPTY_SKY);
-    std::this_thread::sleep_for(300ms);
+    settle();
     const Image after = x.grab(window);
     after.savePng(shotPath("self-bred.png"));
     // Self-bred children are always mutated: every part's scale is drawn anew between 0.5 and
@@ -293,7 +295,7 @@ TEST_F(PopulationTest, TwoCreaturesBreedAboveTheFirstAndBreedingAParentAgainChan
     // The first child moved the view one unit farther away: the scene shrinks towards the
     // middle, so the rabbit's feet rise a few pixels.
     moveTo(EMPTY_SKY);
-    std::this_thread::sleep_for(300ms);
+    settle();
     const Image after = x.grab(window);
     after.savePng(shotPath("bred.png"));
     const ViewOffsets back{0, 0, -21};
@@ -318,7 +320,7 @@ TEST_F(PopulationTest, TwoCreaturesBreedAboveTheFirstAndBreedingAParentAgainChan
         "Breeding 2 and 1\nStarting Subdivision...Starting Subdivision...Starting Subdivision...";
     EXPECT_EQ(consoleAfter(console, again), again);
     moveTo(EMPTY_SKY);
-    std::this_thread::sleep_for(300ms);
+    settle();
     const Image rebred = x.grab(window);
     rebred.savePng(shotPath("bred-again.png"));
     EXPECT_LT(

@@ -252,9 +252,13 @@ int main(int argc, char** argv) {
             ++failures;
         }
         if (step.name == "population") x.grabWhen(window, showsPopulation, 30s);
-        // A few frames of the new state (the first ones after a breeding come when its click
-        // and the movement after it have been handled).
-        std::this_thread::sleep_for(800ms);
+        // The state once the step's input has been handled: the title, which never changes, at
+        // once; the population, which changes every frame, two new frames later (the first after
+        // a breeding may come from inside its click, before the movement after it).
+        if (!showsTitle(x.grab(window)) && !x.waitForFrames(window, 2, 30s)) {
+            std::fprintf(stderr, "%s: the viewer stopped drawing\n", step.name.c_str());
+            ++failures;
+        }
         const Image image = x.grab(window);
         if (!image.savePng((outDir / (step.name + ".png")).string()) ||
             !writeFile(outDir / (step.name + ".txt"), viewer.transcript())) {

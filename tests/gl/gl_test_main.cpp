@@ -2,10 +2,12 @@
 // process, inside a scratch working directory with a synthetic title picture.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
 #include <system_error>
+#include <thread>
 
 #include <GL/freeglut.h>
 
@@ -49,7 +51,11 @@ std::vector<unsigned char> quadrantTitle() {
     return bytes;
 }
 
-void noDisplay() {}
+// GLUT asks for the first display once the window is shown at its size.
+bool g_shown = false;
+void noteDisplay() {
+    g_shown = true;
+}
 
 class GlEnvironment : public ::testing::Environment {
 public:
@@ -74,9 +80,17 @@ public:
         glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
         glutInitWindowSize(1024, 768);
         glutCreateWindow("Subdivision Surfaces");
-        glutDisplayFunc(noDisplay);
-        for (int i = 0; i < 5; ++i)
+        glutDisplayFunc(noteDisplay);
+        // The window's first events, handled until it is shown (a busy server takes its time).
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!g_shown && std::chrono::steady_clock::now() < deadline) {
             glutMainLoopEvent();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (!g_shown) {
+            std::fputs("the test window was not shown\n", stderr);
+            std::exit(3);
+        }
 
         (void)initialInputCopy();
         ViewerWindow::instance().init(1024, 768);

@@ -1,6 +1,8 @@
 #include "app/raw_image.h"
 
+#include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <GL/gl.h>
@@ -79,6 +81,13 @@ TEST_F(RawImageTest, NonPositiveSizeIsRefused) {
     EXPECT_FALSE(image.load(path.c_str(), 4, 4, 0));
     ::testing::internal::GetCapturedStdout();
     EXPECT_FALSE(image.hasPixels());
+
+    // The size asked for: 0 when a dimension is not positive or the bytes do not fit.
+    EXPECT_EQ(rawImageSize(5, 3, 4), 60u);
+    EXPECT_EQ(rawImageSize(1 << 30, 1 << 30, 8), std::size_t{1} << 63);
+    for (const auto& [w, h, c] :
+         {std::tuple{0, 4, 3}, {4, -4, 3}, {4, 4, 0}, {INT32_MAX, INT32_MAX, INT32_MAX}})
+        EXPECT_EQ(rawImageSize(w, h, c), 0u) << w << " " << h << " " << c;
 }
 
 TEST_F(RawImageTest, ChannelCountsGiveTheirTextureFormats) {

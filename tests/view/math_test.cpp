@@ -1,6 +1,7 @@
 #include "view/math.h"
 
 #include <cmath>
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,13 @@ TEST(Vec3Test, CrossIsRightHandedAndNormalizeGuards) {
     EXPECT_EQ(cross({0, 1, 0}, {1, 0, 0}), (Vec3{0, 0, -1}));
     EXPECT_FLOAT_EQ(length({3, 4, 12}), 13.0f);
     expectNear(normalize({0, 3, 4}), {0, 0.6f, 0.8f});
-    EXPECT_EQ(normalizedOrZero({0, 0, 0}), (Vec3{0, 0, 0}));
+    EXPECT_FALSE(std::isfinite(normalize({0, 0, 0}).x));
+    // No direction: zero, infinite, not a number, or too long to measure in a float.
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const Vec3& v :
+         {Vec3{0, 0, 0}, Vec3{inf, 0, 0}, Vec3{0, std::nanf(""), 1}, Vec3{3e38f, 3e38f, 0}})
+        EXPECT_EQ(normalizedOrZero(v), (Vec3{0, 0, 0}));
+    EXPECT_EQ(normalizedOrZero({0, -2, 0}), (Vec3{0, -1, 0}));
 }
 
 TEST(QuatToMat3Test, ZeroAndScalarOnlyQuaternionsGiveIdentity) {
