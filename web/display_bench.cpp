@@ -18,6 +18,7 @@
 #include "view/camera.h"
 #include "view/chance.h"
 #include "view/input_controller.h"
+#include "web/gl_compat.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ constexpr int TIMED_PASSES = 15;
 void timePasses(const char* what, const World& world) {
     ViewerWindow& window = ViewerWindow::instance();
     window.currentTime = FRAME_TIME;
+    webFrameShown = true;
     std::vector<double> times;
     unsigned char pixel[4];
     for (int i = 0; i < WARM_UP_PASSES + TIMED_PASSES; ++i) {

@@ -1,7 +1,11 @@
 // The few OpenGL entry points the shared shell calls that the browser's OpenGL emulation lacks,
 // written on top of the ones it has, and the ones WebGL has no use for, skipped so that they
 // neither warn nor raise a WebGL error.
+#include "web/gl_compat.h"
+
 #include <GL/gl.h>
+
+bool webFrameShown = false;
 
 namespace {
 
@@ -40,6 +44,12 @@ void webGetFloatv(GLenum pname, GLfloat* params) {
 void webShadeModel(GLenum) {}
 
 void webHint(GLenum, GLenum) {}
+
+// The model drawing is compiled with glDrawArrays renamed to this: the creatures' triangles go to
+// WebGL only in a pass the browser will show (see webFrameShown).
+void webDrawArrays(GLenum mode, GLint first, GLsizei count) {
+    if (webFrameShown) glDrawArrays(mode, first, count);
+}
 
 // The model-view and projection matrices, the only state the shell reads in double, widened
 // from the emulation's single-precision matrices (the desktop's OpenGL keeps them in single

@@ -4,13 +4,16 @@
 // In the browser glutMainLoop does not return: it hands control back to the page, and GLUT's
 // handlers then run from the browser's event loop, the display pass once per animation frame.
 // What the display pass draws is shown when control goes back to the browser, so the redraw that
-// breeding asks for in the middle of a mouse handler shows only with the next frame.
+// breeding asks for in the middle of a mouse handler could never be seen: it runs as on the
+// desktop but sends no creature to WebGL (gl_compat.h), and the next frame shows the new picture.
 #include <cstdio>
 
 #include <GL/glut.h>
 #include <emscripten/emscripten.h>
 
 #include "app/glut_callbacks.h"
+#include "app/viewer_window.h"
+#include "web/gl_compat.h"
 
 // Called by the page when the program has ended (Escape): the idle handler is dropped, so no
 // more frames are asked for. The browser keeps the page, and with it the program's memory.
@@ -18,12 +21,24 @@ extern "C" EMSCRIPTEN_KEEPALIVE void stopFrameLoop() {
     glutIdleFunc(nullptr);
 }
 
+namespace {
+
+// The display pass of an animation frame, which the browser shows once it returns.
+void displayFrame() {
+    webFrameShown = true;
+    ViewerWindow::instance().display();
+    webFrameShown = false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // Unbuffered, as on the desktop: a message without a line end shows at once.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
     openViewerWindow(&argc, argv);
     registerCallbacks();
+    glutDisplayFunc(displayFrame);
 
     glutMainLoop();
     return 0;

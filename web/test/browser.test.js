@@ -13,10 +13,10 @@
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { after, before, describe, it } = require('node:test');
+const { before, describe, it } = require('node:test');
 const {
-  serve, launchBrowser, readPng, writePng, canvasImage, frames, resize, silhouette,
-  creatureDiffers, silhouetteDifference, meanDifference,
+  siteAndBrowser, desktopRecords, WHOLE, around, writePng, canvasImage, frames, resize,
+  silhouette, creatureDiffers, silhouetteDifference, meanDifference,
 } = require('./support');
 
 const SITE = process.env.CREATURES_SITE;
@@ -24,19 +24,8 @@ const REFERENCE = process.env.CREATURES_REFERENCE;
 const SHOTS = process.env.CREATURES_SHOTS;
 const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox').split(',');
 
-const WHOLE = { x: 0, y: 0, width: 1024, height: 768 };
 const LOWER_HALF = { x: 0, y: 384, width: 1024, height: 384 };
 const EMPTY_SKY = [512, 40];
-
-function reference(name) {
-  return path.join(REFERENCE, name);
-}
-function desktopConsole(step) {
-  return fs.readFileSync(reference(step + '.txt'), 'latin1');
-}
-function around(point, size) {
-  return { x: point[0] - size / 2, y: point[1] - size / 2, width: size, height: size };
-}
 
 const DESKTOP = { width: 1100, height: 1200 };
 const LAPTOP = { width: 1366, height: 650 };
@@ -54,34 +43,24 @@ for (const session of SESSIONS) {
 
   const title = `the viewer in ${session.engine} on ${session.screen}, beside the desktop`;
   describe(title, { timeout: 300000 }, () => {
-    let site;
-    let browser;
+    const open = siteAndBrowser(SITE, session.engine);
+    const records = desktopRecords(REFERENCE);
+    const { steps } = records;
+    const desktopConsole = records.console;
     let page;
     let canvasBox;
-    const steps = {};
     const pageErrors = [];
     const consoleMessages = [];
 
     before(async () => {
-      assert.ok(SITE && REFERENCE, 'CREATURES_SITE and CREATURES_REFERENCE name the folders');
-      for (const step of JSON.parse(fs.readFileSync(reference('script.json'), 'utf8')).steps) {
-        steps[step.name] = step;
-      }
-      site = await serve(SITE);
-      browser = await launchBrowser(session.engine);
-      page = await browser.newPage();
+      page = await open.browser.newPage();
       await page.setViewport({ ...session.viewport, deviceScaleFactor: 1 });
       page.on('pageerror', (error) => pageErrors.push(error.message));
       page.on('console', (message) => consoleMessages.push([message.type(), message.text()]));
-      await page.goto(site.url);
+      await page.goto(open.site.url);
       await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
       canvasBox = await (await page.$('#canvas')).boundingBox();
       scaled = Math.abs(canvasBox.width - 1024) > 0.5;
-    });
-
-    after(async () => {
-      if (browser) await browser.close();
-      if (site) site.server.close();
     });
 
     const output = () => page.$eval('#output', (panel) => panel.textContent);
@@ -133,9 +112,10 @@ for (const session of SESSIONS) {
     }
 
     it('shows the title picture as the desktop does, and prints nothing', async (t) => {
-      t.diagnostic(`first frame ${(await page.evaluate(() => window.firstFrameTime)).toFixed(0)} ms`);
+      const firstFrame = await page.evaluate(() => window.firstFrameTime);
+      t.diagnostic(`first frame ${firstFrame.toFixed(0)} ms`);
       const web = await perform('title');
-      const desktop = readPng(reference('title.png'));
+      const desktop = records.picture('title');
       const difference = meanDifference(web, desktop, WHOLE);
       t.diagnostic(`mean difference from the desktop's title ${difference.toFixed(2)}`);
       assert.ok(difference < (scaled ? 3 : 2), 'the title picture differs');
@@ -148,12 +128,12 @@ for (const session of SESSIONS) {
         // Byte for byte, up to the last "Starting Subdivision..." that has no line end yet.
         assert.equal(await output(), desktopConsole('loaded'));
         // The title stays until a left release.
-        assert.ok(meanDifference(web, readPng(reference('title.png')), WHOLE) < (scaled ? 3 : 2));
+        assert.ok(meanDifference(web, records.picture('title'), WHOLE) < (scaled ? 3 : 2));
       });
 
     it('shows the population after a left release', async (t) => {
       const web = await perform('population');
-      const desktop = readPng(reference('population.png'));
+      const desktop = records.picture('population');
       assert.ok(silhouette(web, LOWER_HALF).pixels > 0.01 * 1024 * 384, 'no creatures');
       const difference = silhouetteDifference(web, desktop, WHOLE);
       t.diagnostic(`silhouettes differ in ${(100 * difference).toFixed(2)}%`);
@@ -165,7 +145,7 @@ for (const session of SESSIONS) {
       async () => {
         const web = await perform('self-bred');
         assert.equal(await output(), desktopConsole('self-bred'));
-        const desktop = readPng(reference('self-bred.png'));
+        const desktop = records.picture('self-bred');
         for (const child of steps['self-bred'].children) {
           assert.ok(silhouette(web, around(child, 50)).pixels > 600, `no child at ${child}`);
           assert.ok(silhouette(desktop, around(child, 50)).pixels > 600);
@@ -175,7 +155,7 @@ for (const session of SESSIONS) {
     it('draws the children of a breeding where the desktop draws them', async () => {
       const web = await perform('bred');
       assert.equal(await output(), desktopConsole('bred'));
-      const desktop = readPng(reference('bred.png'));
+      const desktop = records.picture('bred');
       // The children are blends made by chance, so they differ from run to run in shape and
       // size (a mutation scales each part by 0.5 to 1.5 on each axis), but not in place: each
       // stands at its place in the fan, and the middles of the two pictures of it are close.
@@ -199,8 +179,8 @@ for (const session of SESSIONS) {
     it('moves the scene right at l, as the desktop does', async (t) => {
       const before = await picture();
       const web = await perform('moved');
-      const desktopBefore = readPng(reference('bred.png'));
-      const desktop = readPng(reference('moved.png'));
+      const desktopBefore = records.picture('bred');
+      const desktop = records.picture('moved');
       // The rabbit, which no breeding has changed, alone in a band wide enough for the move.
       const [x, y] = steps.bred.start[2];
       const band = { x: 0, y: y - 70, width: x + 150, height: 140 };
@@ -217,8 +197,8 @@ for (const session of SESSIONS) {
        'desktop does', async (t) => {
       const before = await picture();
       const web = await perform('turned');
-      const desktopBefore = readPng(reference('moved.png'));
-      const desktop = readPng(reference('turned.png'));
+      const desktopBefore = records.picture('moved');
+      const desktop = records.picture('turned');
       // The rabbit's lower half, below every child.
       const [x, y] = steps.bred.start[2];
       const band = { x: 0, y: y - 30, width: x + 170, height: 100 };
@@ -273,7 +253,7 @@ for (const session of SESSIONS) {
 
     it('ends at Escape with the desktop\'s exit status, says so, and draws no more', async () => {
       await perform('ended');
-      const exitStatus = fs.readFileSync(reference('exit-status.txt'), 'utf8').trim();
+      const exitStatus = fs.readFileSync(records.file('exit-status.txt'), 'utf8').trim();
       assert.equal(await status(), `The program has ended (exit status ${exitStatus}).`);
       assert.equal(await output(), desktopConsole('ended'));
       const first = await canvasImage(page);

@@ -90,7 +90,8 @@ for (const engine of ENGINES) {
                           'input.js']) {
         const seen = await visit((file) => (file === name ? 404 : undefined));
         // A script's element tells only that it did not load.
-        const why = name.endsWith('.js') ? 'it did not arrive' : 'the server answered 404 Not Found';
+        const why = name.endsWith('.js') ? 'it did not arrive'
+          : 'the server answered 404 Not Found';
         assert.equal(seen.status, `The page could not load ${name}: ${why}. ${AGAIN}`);
         assertNeverRan(seen);
         assert.equal(seen.output, '');
@@ -114,7 +115,8 @@ for (const engine of ENGINES) {
       assert.equal(seen.status,
         `The page could not load title.raw.gz: what arrived is not a gzip file. ${AGAIN}`);
       assertNeverRan(seen);
-      seen = await visit((file, data) => (file === 'creatures.data' ? data.subarray(1000) : undefined));
+      seen = await visit((file, data) =>
+        (file === 'creatures.data' ? data.subarray(1000) : undefined));
       assert.match(seen.status, new RegExp('^The page could not load creatures.data: it holds ' +
         `${fs.statSync(path.join(SITE, 'creatures.data')).size - 1000} bytes where this page ` +
         `expects \\d+\\. ${AGAIN}$`));
@@ -131,7 +133,8 @@ for (const engine of ENGINES) {
           };
         },
       });
-      assert.match(seen.status, /^This page needs WebGL, which this browser does not offer or has turned off\./);
+      assert.match(seen.status,
+        /^This page needs WebGL, which this browser does not offer or has turned off\./);
       assertNeverRan(seen);
       assert.equal(seen.output, '');
     });

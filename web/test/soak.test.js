@@ -18,8 +18,8 @@
 'use strict';
 
 const assert = require('node:assert/strict');
-const { after, before, describe, it } = require('node:test');
-const { serve, launchBrowser, canvasImage, frames, meanDifference } = require('./support');
+const { describe, it } = require('node:test');
+const { siteAndBrowser, PHONE, canvasImage, frames, meanDifference } = require('./support');
 
 const SITE = process.env.CREATURES_SITE;
 const SECONDS = Number(process.env.CREATURES_SOAK_SECONDS || 60);
@@ -128,7 +128,7 @@ function readTranscript(text) {
 // Waits for the page to take input again: the browser has shown a new frame.
 const settle = (page) => frames(page, 1);
 
-async function openPage(browser, site, viewport) {
+async function openPage({ browser, site }, emulation) {
   const page = await browser.newPage();
   const problems = [];
   const consoleLines = [];
@@ -148,7 +148,7 @@ async function openPage(browser, site, viewport) {
     };
     requestAnimationFrame(tick);
   });
-  await page.emulate(viewport);
+  await page.emulate(emulation);
   await page.goto(site.url);
   await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
   const box = await (await page.$('#canvas')).boundingBox();
@@ -160,6 +160,11 @@ async function check(visit, t) {
   const { page, problems, consoleLines } = visit;
   const text = await page.$eval('#output', (panel) => panel.textContent);
   const population = readTranscript(text);
+  const heap = await page.evaluate(() => Module.HEAPU8.length);
+  const slowest = await page.evaluate(() => window.slowestFrame);
+  t.diagnostic(`population ${population}, heap ${(heap / MIB).toFixed(1)} MiB ` +
+    `(${((heap - 16 * MIB) / MIB / Math.max(1, population - 3)).toFixed(2)} MiB per creature ` +
+    `bred), slowest frame ${slowest.toFixed(0)} ms`);
   assert.deepEqual(problems, []);
   // Each finished line; the one the program is still writing follows once it ends.
   assert.deepEqual(consoleLines, text.slice(0, text.lastIndexOf('\n')).split('\n'));
@@ -168,29 +173,14 @@ async function check(visit, t) {
   await frames(page, 3);
   const whole = { x: 0, y: 0, width: first.width, height: first.height };
   assert.ok(meanDifference(first, await canvasImage(page), whole) > 0, 'the picture stands still');
-  const heap = await page.evaluate(() => Module.HEAPU8.length);
-  const slowest = await page.evaluate(() => window.slowestFrame);
-  t.diagnostic(`population ${population}, heap ${(heap / MIB).toFixed(1)} MiB ` +
-    `(${((heap - 16 * MIB) / MIB / Math.max(1, population - 3)).toFixed(2)} MiB per creature ` +
-    `bred), slowest frame ${slowest.toFixed(0)} ms`);
   assert.ok(heap <= HEAP_ALLOWANCE + HEAP_PER_CREATURE * population,
     `a heap of ${heap / MIB} MiB for ${population} creatures`);
 }
 
 describe(`a soak of the page: ${SECONDS} s of seeded input (seed ${SEED})`, { timeout: 600000 },
   () => {
-    let site;
-    let browser;
+    const open = siteAndBrowser(SITE);
     const random = generator(SEED);
-
-    before(async () => {
-      site = await serve(SITE);
-      browser = await launchBrowser();
-    });
-    after(async () => {
-      if (browser) await browser.close();
-      if (site) site.stop();
-    });
 
     // A point where creatures are likely: mostly the lower part of the canvas, where the
     // population stands and grows upwards; sometimes anywhere.
@@ -211,7 +201,7 @@ describe(`a soak of the page: ${SECONDS} s of seeded input (seed ${SEED})`, { ti
     }
 
     it('with a mouse and keys on a desktop-sized page', async (t) => {
-      const visit = await openPage(browser, site, { viewport: { width: 1100, height: 1200 } });
+      const visit = await openPage(open, { viewport: { width: 1100, height: 1200 } });
       const { page, box } = visit;
       const end = Date.now() + SECONDS * 1000 * 0.6;
       let actions = 0;
@@ -252,16 +242,14 @@ describe(`a soak of the page: ${SECONDS} s of seeded input (seed ${SEED})`, { ti
     });
 
     it('with fingers on a phone-sized page', async (t) => {
-      const visit = await openPage(browser, site, {
-        viewport: { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true },
-        userAgent: 'Mozilla/5.0 (Linux; Android 14) Mobile',
-      });
+      const visit = await openPage(open, PHONE);
       const { page, box } = visit;
       const end = Date.now() + SECONDS * 1000 * 0.4;
       let actions = 0;
       // Whole CSS pixels inside the page, as fingers land.
-      const round = (p) => ({ x: Math.min(Math.max(Math.round(p.x), 1), 389),
-                              y: Math.min(Math.max(Math.round(p.y), 1), 843) });
+      const { width, height } = PHONE.viewport;
+      const round = (p) => ({ x: Math.min(Math.max(Math.round(p.x), 1), width - 1),
+                              y: Math.min(Math.max(Math.round(p.y), 1), height - 1) });
       while (Date.now() < end) {
         const roll = random.below(100);
         const at = round(spot(box));

@@ -5,6 +5,7 @@
 // compared by.
 'use strict';
 
+const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const http = require('node:http');
 const os = require('node:os');
@@ -74,7 +75,8 @@ async function launchBrowser(engine = 'chromium') {
     headless: false,
     extraPrefsFirefox: {
       'app.update.enabled': false, 'browser.safebrowsing.update.enabled': false,
-      'network.captive-portal-service.enabled': false, 'network.connectivity-service.enabled': false,
+      'network.captive-portal-service.enabled': false,
+      'network.connectivity-service.enabled': false,
       'datareporting.policy.dataSubmissionEnabled': false, 'toolkit.telemetry.enabled': false,
     },
   }) : await puppeteer.launch({
@@ -93,6 +95,52 @@ async function launchBrowser(engine = 'chromium') {
     fs.rmSync(profile, { recursive: true, force: true });
   };
   return browser;
+}
+
+// Registers hooks that serve the site and open a browser of the engine around the tests of the
+// suite being declared; the tests find them in the returned object (site, browser) once it runs.
+function siteAndBrowser(folder, engine = 'chromium') {
+  const { after, before } = require('node:test');
+  const session = {};
+  before(async () => {
+    assert.ok(folder, 'CREATURES_SITE names the site folder');
+    session.site = await serve(folder);
+    session.browser = await launchBrowser(engine);
+  });
+  after(async () => {
+    if (session.browser) await session.browser.close();
+    if (session.site) session.site.stop();
+  });
+  return session;
+}
+
+// A phone, as Chromium emulates it: 390 x 844 CSS pixels, three device pixels to one, touch.
+const PHONE = {
+  viewport: { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true },
+  userAgent: 'Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 (KHTML, like Gecko) ' +
+    'Chrome/156.0.0.0 Mobile Safari/537.36',
+};
+
+// The desktop viewer's records of a scripted session (creatures_web_reference): its steps by
+// name, and the console text and window picture after each.
+function desktopRecords(folder) {
+  assert.ok(folder, 'the desktop records\' folder is named');
+  const steps = {};
+  for (const step of JSON.parse(fs.readFileSync(path.join(folder, 'script.json'), 'utf8')).steps) {
+    steps[step.name] = step;
+  }
+  return {
+    steps,
+    console: (step) => fs.readFileSync(path.join(folder, step + '.txt'), 'latin1'),
+    picture: (step) => readPng(path.join(folder, step + '.png')),
+    file: (name) => path.join(folder, name),
+  };
+}
+
+// Regions of the desktop's 1024 x 768 window: all of it, and a square around a point.
+const WHOLE = { x: 0, y: 0, width: 1024, height: 768 };
+function around(point, size) {
+  return { x: point[0] - size / 2, y: point[1] - size / 2, width: size, height: size };
 }
 
 // An image as pixels: width, height and RGBA bytes, row 0 at the top.
@@ -232,6 +280,6 @@ function meanDifference(a, b, rect) {
 }
 
 module.exports = {
-  serve, launchBrowser, readPng, writePng, canvasImage, frames, resize, silhouette,
-  creatureDiffers, silhouetteDifference, meanDifference,
+  serve, launchBrowser, siteAndBrowser, PHONE, desktopRecords, WHOLE, around, readPng, writePng,
+  canvasImage, frames, resize, silhouette, creatureDiffers, silhouetteDifference, meanDifference,
 };

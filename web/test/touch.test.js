@@ -13,32 +13,19 @@
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { after, before, describe, it } = require('node:test');
+const { before, describe, it } = require('node:test');
 const {
-  serve, launchBrowser, readPng, writePng, canvasImage, frames, resize, silhouette,
-  creatureDiffers, silhouetteDifference,
+  siteAndBrowser, PHONE, desktopRecords, WHOLE, around, writePng, canvasImage, frames, resize,
+  silhouette, creatureDiffers, silhouetteDifference,
 } = require('./support');
 
 const SITE = process.env.CREATURES_SITE;
 const REFERENCE = process.env.CREATURES_TOUCH_REFERENCE;
 const SHOTS = process.env.CREATURES_SHOTS;
 
-const PHONE = { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true };
-const PHONE_AGENT = 'Mozilla/5.0 (Linux; Android 14; Pixel 8) AppleWebKit/537.36 ' +
-  '(KHTML, like Gecko) Chrome/156.0.0.0 Mobile Safari/537.36';
-const WHOLE = { x: 0, y: 0, width: 1024, height: 768 };
 const EMPTY_SKY = [512, 40];
 const PINCH_STEP = 50;  // CSS pixels of spread per u or o, as input.js has it
 
-function reference(name) {
-  return path.join(REFERENCE, name);
-}
-function desktopConsole(step) {
-  return fs.readFileSync(reference(step + '.txt'), 'latin1');
-}
-function around(point, size) {
-  return { x: point[0] - size / 2, y: point[1] - size / 2, width: size, height: size };
-}
 // The bird's lower half, which stands at the right, below the children's feet and right of the
 // centre creature, in every step of the session after the pinches: the centre of its silhouette.
 const BIRD_BAND = { x: 680, y: 565, width: 344, height: 75 };
@@ -48,31 +35,21 @@ function bird(image) {
 }
 
 describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () => {
-  let site;
-  let browser;
+  const open = siteAndBrowser(SITE);
+  const records = desktopRecords(REFERENCE);
+  const { steps } = records;
+  const desktopConsole = records.console;
   let page;
   let box;
-  const steps = {};
   const pageErrors = [];
 
   before(async () => {
-    assert.ok(SITE && REFERENCE, 'CREATURES_SITE and CREATURES_TOUCH_REFERENCE name the folders');
-    for (const step of JSON.parse(fs.readFileSync(reference('script.json'), 'utf8')).steps) {
-      steps[step.name] = step;
-    }
-    site = await serve(SITE);
-    browser = await launchBrowser();
-    page = await browser.newPage();
-    await page.emulate({ viewport: PHONE, userAgent: PHONE_AGENT });
+    page = await open.browser.newPage();
+    await page.emulate(PHONE);
     page.on('pageerror', (error) => pageErrors.push(error.message));
-    await page.goto(site.url);
+    await page.goto(open.site.url);
     await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
     box = await (await page.$('#canvas')).boundingBox();
-  });
-
-  after(async () => {
-    if (browser) await browser.close();
-    if (site) site.stop();
   });
 
   const output = () => page.$eval('#output', (panel) => panel.textContent);
@@ -129,7 +106,7 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
   }
   // The bird and the rabbit, which no step changes, as the desktop shows them after a step.
   function assertStartCreaturesMatch(web, step) {
-    const desktop = readPng(reference(step + '.png'));
+    const desktop = records.picture(step);
     for (const index of [0, 2]) {
       const where = steps[step].start[index];
       const differs = creatureDiffers(web, desktop, around(where, 130));
@@ -138,10 +115,11 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
   }
 
   it('fits the phone\'s screen, keeps its aspect and tells how to play with fingers', async () => {
-    assert.ok(box.x >= 0 && box.x + box.width <= PHONE.width, `canvas at ${JSON.stringify(box)}`);
+    const { width } = PHONE.viewport;
+    assert.ok(box.x >= 0 && box.x + box.width <= width, `canvas at ${JSON.stringify(box)}`);
     assert.ok(Math.abs(box.width / box.height - 4 / 3) < 0.01);
-    assert.ok(box.width > 0.9 * PHONE.width, `the canvas is ${box.width} pixels wide`);
-    assert.equal(await page.evaluate(() => document.documentElement.scrollWidth), PHONE.width);
+    assert.ok(box.width > 0.9 * width, `the canvas is ${box.width} pixels wide`);
+    assert.equal(await page.evaluate(() => document.documentElement.scrollWidth), width);
     const shown = (selector) => page.$eval(selector, (e) => e.getBoundingClientRect().width > 0);
     assert.ok(await shown('#help .touch'));
     assert.ok(!(await shown('#help .mouse')));
@@ -156,7 +134,7 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
     await waitForOutput(steps.population.expect, 0);
     const web = await picture('population');
     assert.equal(await output(), desktopConsole('population'));
-    assert.ok(silhouetteDifference(web, readPng(reference('population.png')), WHOLE) < 0.01);
+    assert.ok(silhouetteDifference(web, records.picture('population'), WHOLE) < 0.01);
   });
 
   it('self-breeds the centre creature tapped twice, printing what the desktop prints',
@@ -218,8 +196,8 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
       }
       await twoFingers(first, second, moves);
       const web = await picture('turned');
-      const desktopBefore = readPng(reference('farther.png'));
-      const desktop = readPng(reference('turned.png'));
+      const desktopBefore = records.picture('farther');
+      const desktop = records.picture('turned');
       // The bird moves as the desktop's does.
       const ours = bird(web).map((v, i) => v - bird(before)[i]);
       const theirs = bird(desktop).map((v, i) => v - bird(desktopBefore)[i]);
@@ -233,10 +211,11 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
   it('moves the scene right with the page\'s l button, as the desktop does at l', async (t) => {
     const before = await picture('before-move');
     const button = await (await page.$('#pad [data-key="l"]')).boundingBox();
-    await tap({ x: Math.round(button.x + button.width / 2), y: Math.round(button.y + button.height / 2) });
+    await tap({ x: Math.round(button.x + button.width / 2),
+                y: Math.round(button.y + button.height / 2) });
     const web = await picture('moved');
     const ours = bird(web)[0] - bird(before)[0];
-    const theirs = bird(readPng(reference('moved.png')))[0] - bird(readPng(reference('turned.png')))[0];
+    const theirs = bird(records.picture('moved'))[0] - bird(records.picture('turned'))[0];
     t.diagnostic(`moved ${ours.toFixed(1)} pixels, on the desktop ${theirs.toFixed(1)}`);
     assert.ok(theirs > 20);
     assert.ok(Math.abs(ours - theirs) < 4, `moved ${ours} pixels here, ${theirs} on the desktop`);
@@ -256,7 +235,7 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
   it('starts again with the site gone, from what the service worker keeps, and self-breeds',
     async () => {
       await page.evaluate(() => navigator.serviceWorker.ready.then(() => undefined));
-      site.stop();
+      open.site.stop();
       await page.reload();
       await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
       box = await (await page.$('#canvas')).boundingBox();
@@ -272,29 +251,19 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
 });
 
 describe('the page at other sizes', { timeout: 300000 }, () => {
-  let site;
-  let browser;
-
-  before(async () => {
-    site = await serve(SITE);
-    browser = await launchBrowser();
-  });
-  after(async () => {
-    if (browser) await browser.close();
-    if (site) site.stop();
-  });
+  const open = siteAndBrowser(SITE);
 
   // Small and large, portrait and landscape: all of the canvas in view without scrolling, at
   // its aspect, as large as the room allows but never beyond its own pixels.
   for (const [width, height, touch] of [[320, 568, true], [844, 390, true], [1366, 650, false],
                                         [1024, 1366, true], [3840, 2160, false]]) {
     it(`shows the whole canvas on a ${width} x ${height} screen`, async () => {
-      const page = await browser.newPage();
+      const page = await open.browser.newPage();
       await page.emulate({
         viewport: { width, height, deviceScaleFactor: 1, isMobile: touch, hasTouch: touch },
-        userAgent: touch ? PHONE_AGENT : await browser.userAgent(),
+        userAgent: touch ? PHONE.userAgent : await open.browser.userAgent(),
       });
-      await page.goto(site.url);
+      await page.goto(open.site.url);
       await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
       const box = await (await page.$('#canvas')).boundingBox();
       await page.close();
