@@ -9,6 +9,8 @@
 #include <memory>
 #include <numbers>
 
+#include "view/chance.h"
+
 namespace fixtures {
 
 namespace {
@@ -277,6 +279,22 @@ std::string compareTopology(const Model& a, const Model& b) {
         }
     }
     return {};
+}
+
+MutationDraws replayMutationDraws(unsigned seed) {
+    MutationDraws r{};
+    chance::seed(seed);
+    for (int& x : r.d)
+        x = chance::draw();
+    r.odd = r.d[0] % 2 == 1;
+    const double step = r.odd ? 1.0 / 150.0 : 0.01;
+    r.scale = {static_cast<float>((r.d[1] % 100) * step + 0.5),
+               static_cast<float>((r.d[2] % 100) * step + 0.5),
+               static_cast<float>((r.d[3] % 100) * step + 0.5)};
+    r.edge = r.odd ? r.d[1] % 4 : 0;
+    r.origin = r.odd ? r.d[2] % 4 : 0;
+    r.target = r.odd ? r.d[3] % 4 : 0;
+    return r;
 }
 
 }  // namespace fixtures

@@ -65,6 +65,16 @@ Model uvSphere(int rings, int segments, float radius = 1.0f);
 // orientations, edges used by three or more triangles, four-corner polygons, degenerate corners.
 Model randomMesh(std::mt19937& rng);
 
+// The draws mutation makes after reseeding with a clock second: the coin, three more, and the
+// one after them; with the part scale and the half-edge, origin and target sharpness they give.
+struct MutationDraws {
+    int d[5];
+    bool odd;  // the coin: finer scale steps, and sharpness drawn instead of cleared
+    Vec3 scale;
+    int edge, origin, target;
+};
+MutationDraws replayMutationDraws(unsigned seed);
+
 // Records of two models compared field by field (arena indices included); "" when equal.
 std::string compareTopology(const Model& a, const Model& b);
 

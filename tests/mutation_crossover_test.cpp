@@ -62,18 +62,9 @@ TEST_F(Mutation, ReseedingGivesEveryPartAndHalfEdgeTheSameDraws) {
         mutate(m, 2);
 
         // Every reseed restarts the same sequence: the coin, then three more draws.
-        chance::seed(static_cast<unsigned>(t));
-        int d[5];
-        for (int& x : d)
-            x = chance::draw();
-        const bool odd = d[0] % 2 == 1;
-        const double step = odd ? 1.0 / 150.0 : 0.01;
-        const Vec3 s{static_cast<float>((d[1] % 100) * step + 0.5),
-                     static_cast<float>((d[2] % 100) * step + 0.5),
-                     static_cast<float>((d[3] % 100) * step + 0.5)};
-        const int edge = odd ? d[1] % 4 : 0;
-        const int origin = odd ? d[2] % 4 : 0;
-        const int target = odd ? d[3] % 4 : 0;
+        const fixtures::MutationDraws draws =
+            fixtures::replayMutationDraws(static_cast<unsigned>(t));
+        const auto& [d, odd, s, edge, origin, target] = draws;
         oddCoinsWithThreeValues += odd && edge != origin && origin != target && edge != target;
         unequalScales += s.x != s.y && s.y != s.z && s.x != s.z;
 

@@ -516,16 +516,11 @@ struct BredLeaves {
             child.mutated = m > 555 && m < 666;
             if (child.mutated) {
                 // Within the one second every part and half-edge gets the same draws.
-                chance::seed(static_cast<unsigned>(t));
-                int d[5];
-                for (int& x : d)
-                    x = chance::draw();
-                const bool odd = d[0] % 2 == 1;
-                const double step = odd ? 1.0 / 150.0 : 0.01;
-                child.mutatedScale = {static_cast<float>((d[1] % 100) * step + 0.5),
-                                      static_cast<float>((d[2] % 100) * step + 0.5),
-                                      static_cast<float>((d[3] % 100) * step + 0.5)};
-                const int values[3] = {odd ? d[1] % 4 : 0, odd ? d[2] % 4 : 0, odd ? d[3] % 4 : 0};
+                const fixtures::MutationDraws draws =
+                    fixtures::replayMutationDraws(static_cast<unsigned>(t));
+                const auto& [d, odd, scale, edge, origin, target] = draws;
+                child.mutatedScale = scale;
+                const int values[3] = {edge, origin, target};
                 for (const BodyPart& part : a.parts) {
                     for (RecordIndex h : part.halfEdges) {
                         const HalfEdge& e = part.halfEdge(h);
