@@ -28,3 +28,9 @@ void drawPopulation(const World& world, const PopulationView& view) {
         glFlush();
     }
 }
+
+void passPopulationUnseen(const World& world) {
+    if (!world.familyLinks.empty()) glColor3f(1.0f, 1.0f, 1.0f);
+    for (const Model& creature : world.creatures)
+        passUnseen(creature);
+}

@@ -47,3 +47,10 @@ Vec3 viewVector(const DrawContext& context);
 // Fills one process-wide buffer: GL thread only.
 void draw(const Model& model, float redOffset, float greenOffset, float blueOffset,
           const DrawContext& context);
+
+// Does what draw(model, ...) does to the generator and to OpenGL's current colour and normal,
+// and nothing else: the generator advances by one draw per corner (chance::skip), the current
+// colour becomes the dark grey when the model has a corner, and, when the model has normals, the
+// current normal becomes the last one draw would give (that of the last corner with a position
+// and a normal), if any. For a pass whose picture no one will see.
+void passUnseen(const Model& model);

@@ -4,8 +4,9 @@
 // In the browser glutMainLoop does not return: it hands control back to the page, and GLUT's
 // handlers then run from the browser's event loop, the display pass once per animation frame.
 // What the display pass draws is shown when control goes back to the browser, so the redraw that
-// breeding asks for in the middle of a mouse handler could never be seen: it runs as on the
-// desktop but sends no creature to WebGL (gl_compat.h), and the next frame shows the new picture.
+// breeding asks for in the middle of a mouse handler could never be seen: it makes the random draws
+// of the desktop's pass but computes and sends no creature (gl_compat.h), and the next frame shows
+// the new picture.
 #include <cstdio>
 
 #include <GL/glut.h>
