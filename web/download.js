@@ -38,8 +38,14 @@ window.siteFiles = (function () {
     }
   }
 
-  // A gzip file, expanded. The expanded stream is read chunk by chunk, so that a damaged file is
-  // one rejected read here (a whole-body read would also leave the browser's own report of it).
+  // The next task: what a page's thread does in between (paint, answer input) comes first.
+  const nextTask = () => new Promise((resolve) => setTimeout(resolve));
+
+  // A gzip file, expanded. The compressed bytes go to the decompressor a piece at a time, one
+  // piece a task, so that no task expands much (the title picture expands 20 times); the
+  // expanded stream is read chunk by chunk, so that a damaged file is one rejected read or write
+  // here (a whole-body read would also leave the browser's own report of it).
+  const PIECE = 16384;
   async function expanded(name) {
     const compressed = await bytes(name);
     const notGzip = new DownloadError(name, 'what arrived is not a gzip file');
@@ -47,14 +53,25 @@ window.siteFiles = (function () {
     const chunks = [];
     let length = 0;
     try {
-      const reader = new Blob([compressed]).stream()
-        .pipeThrough(new DecompressionStream('gzip')).getReader();
-      for (;;) {
-        const { done, value } = await reader.read();
-        if (done) break;
-        chunks.push(value);
-        length += value.length;
-      }
+      const stream = new DecompressionStream('gzip');
+      const writer = stream.writable.getWriter();
+      const reader = stream.readable.getReader();
+      const writing = (async () => {
+        for (let at = 0; at < compressed.length; at += PIECE) {
+          await writer.write(compressed.subarray(at, at + PIECE));
+          await nextTask();
+        }
+        await writer.close();
+      })();
+      const reading = (async () => {
+        for (;;) {
+          const { done, value } = await reader.read();
+          if (done) break;
+          chunks.push(value);
+          length += value.length;
+        }
+      })();
+      await Promise.all([writing, reading]);
     } catch (error) {
       throw notGzip;
     }
@@ -93,5 +110,5 @@ window.siteFiles = (function () {
     });
   }
 
-  return { DownloadError, bytes, expanded, program, script };
+  return { DownloadError, bytes, expanded, program, script, nextTask };
 })();

@@ -31,16 +31,30 @@ void displayFrame() {
     webFrameShown = false;
 }
 
+// The start after the window: the steps of the desktop's main, each in a task of its own, so
+// that the page paints and answers input in between. The page is told once the program takes
+// input and its first frame is on its way (Module.programStarted).
+void startLoop(void*) {
+    registerCallbacks();
+    glutDisplayFunc(displayFrame);
+    EM_ASM({
+        if (Module.programStarted) Module.programStarted();
+    });
+    glutMainLoop();
+}
+
+void initWindow(void*) {
+    ViewerWindow::instance().init(1024, 768);
+    emscripten_async_call(startLoop, nullptr, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Unbuffered, as on the desktop: a message without a line end shows at once.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
-    openViewerWindow(&argc, argv);
-    registerCallbacks();
-    glutDisplayFunc(displayFrame);
-
-    glutMainLoop();
-    return 0;
+    openGlutWindow(&argc, argv);
+    emscripten_async_call(initWindow, nullptr, 0);
+    emscripten_exit_with_live_runtime();
 }

@@ -167,15 +167,27 @@
   // The program's WebGL context, or null where the browser offers none. Made here with the
   // settings the program's GLUT asks for (WebGL 1, a depth buffer, no alpha, stencil or
   // antialiasing), the program takes it as it is (Module.preinitializedWebGLContext).
+  // The program's GL layer enables every extension the context offers but the debugging ones as
+  // it starts, each a wait for the renderer; they are enabled here beforehand, a few a task.
   async function programContext() {
+    await siteFiles.nextTask();
     await warmUpWebGL();
     const settings = { alpha: false, depth: true, stencil: false, antialias: false };
+    let context = null;
     try {
-      return canvas.getContext('webgl', settings) ||
+      context = canvas.getContext('webgl', settings) ||
         canvas.getContext('experimental-webgl', settings);
     } catch (error) {
       return null;
     }
+    if (!context) return null;
+    const extensions = (context.getSupportedExtensions() || [])
+      .filter((name) => !name.includes('lose_context') && !name.includes('debug'));
+    for (let at = 0; at < extensions.length; at += 4) {
+      await siteFiles.nextTask();
+      for (const name of extensions.slice(at, at + 4)) context.getExtension(name);
+    }
+    return context;
   }
 
   // The program's end, from exit() or Escape: the status says how it ended, and why when it
@@ -222,8 +234,10 @@
       stderr: writeByte,
       // The runtime's own notices (the emulation's warnings) are kept here, off the console.
       printErr: (text) => { window.runtimeNotices.push(text); },
+      // The program starts in a task of its own, not in the one that runs its script.
       instantiateWasm: (imports, receive) => {
-        WebAssembly.instantiate(program, imports).then((instance) => receive(instance, program),
+        WebAssembly.instantiate(program, imports).then(
+          (instance) => setTimeout(() => receive(instance, program)),
           (error) => stop(`The program could not start (${error}). Reloading the page may help.`));
         return {};
       },
@@ -242,15 +256,16 @@
         Module.FS.writeFile('/image_data/title.raw', title);
         started = true;
       }],
-      postRun: [function () {
+      // The program takes input now; its first display pass runs in the animation frame it has
+      // asked for, before the one asked for here (after its task).
+      programStarted: function () {
         if (ended) return;
         say('Running.', false);
-        // The first display pass runs in the animation frame the program asked for at start.
-        requestAnimationFrame(() => { window.firstFrameTime = performance.now(); });
+        setTimeout(() => requestAnimationFrame(() => { window.firstFrameTime = performance.now(); }));
         // The service worker keeps the site for the next visit, with or without the network
         // (where the browser offers one: not on a page opened from a file, say).
         if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
-      }],
+      },
       // exit() from the program, whether or not the runtime is kept alive (GLUT's idle handler
       // keeps it). The exception unwinds the program's stack; the window's error handler above
       // keeps it off the console.
@@ -272,5 +287,23 @@
   window.runtimeNotices = [];
   // What the rest of the page asks: whether the program takes input now.
   window.programRunning = () => started && !ended;
-  start();
+  // Everything begins once the browser has painted the page's text: the first paint waits
+  // neither for the downloads nor for the renderer that the WebGL context keeps busy. (Where the
+  // browser does not report its paints, two frames on.)
+  let begun = false;
+  const begin = () => {
+    if (begun) return;
+    begun = true;
+    setTimeout(start);
+  };
+  if (window.PerformanceObserver && PerformanceObserver.supportedEntryTypes &&
+      PerformanceObserver.supportedEntryTypes.includes('paint')) {
+    new PerformanceObserver((list, observer) => {
+      if (list.getEntriesByName('first-contentful-paint').length === 0) return;
+      observer.disconnect();
+      begin();
+    }).observe({ type: 'paint', buffered: true });
+  } else {
+    requestAnimationFrame(() => requestAnimationFrame(begin));
+  }
 })();
