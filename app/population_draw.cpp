@@ -1,8 +1,11 @@
 #include "app/population_draw.h"
 
 #include <cstddef>
+#include <cstdint>
 
 #include <GL/gl.h>
+
+#include "view/chance.h"
 
 namespace {
 
@@ -30,7 +33,12 @@ void drawPopulation(const World& world, const PopulationView& view) {
 }
 
 void passPopulationUnseen(const World& world) {
+    // The draws of all creatures in one skip: the same draws, in one jump of the generator.
+    std::uint64_t draws = 0;
+    for (const Model& creature : world.creatures)
+        draws += drawCount(creature);
+    chance::skip(draws);
     if (!world.familyLinks.empty()) glColor3f(1.0f, 1.0f, 1.0f);
     for (const Model& creature : world.creatures)
-        passUnseen(creature);
+        leaveAsDrawn(creature);
 }

@@ -25,6 +25,7 @@ void drawFamilyLinks(const World& world, const Mat4& transform);
 void drawPopulation(const World& world, const PopulationView& view);
 
 // Does what drawPopulation does to the generator and to OpenGL's current colour and normal, and
-// draws nothing: the colour white when there are links, then passUnseen for every creature in
-// index order. For a display pass whose picture no one will see.
+// draws nothing: one chance::skip of every creature's draws, the colour white when there are
+// links, then leaveAsDrawn for every creature in index order. For a display pass whose picture
+// no one will see.
 void passPopulationUnseen(const World& world);

@@ -3,6 +3,8 @@
 // changes every frame.
 #pragma once
 
+#include <cstdint>
+
 #include "mesh/model.h"
 #include "view/math.h"
 
@@ -48,9 +50,16 @@ Vec3 viewVector(const DrawContext& context);
 void draw(const Model& model, float redOffset, float greenOffset, float blueOffset,
           const DrawContext& context);
 
-// Does what draw(model, ...) does to the generator and to OpenGL's current colour and normal,
-// and nothing else: the generator advances by one draw per corner (chance::skip), the current
+// How many values of the generator draw(model, ...) draws: one per corner.
+std::uint64_t drawCount(const Model& model);
+
+// Leaves OpenGL's current colour and normal as draw(model, ...) does, and does nothing else: the
 // colour becomes the dark grey when the model has a corner, and, when the model has normals, the
-// current normal becomes the last one draw would give (that of the last corner with a position
-// and a normal), if any. For a pass whose picture no one will see.
+// normal becomes the last one draw would give (that of the last corner with a position and a
+// normal), if any.
+void leaveAsDrawn(const Model& model);
+
+// Does what draw(model, ...) does to the generator and to OpenGL's current colour and normal,
+// and nothing else: chance::skip(drawCount(model)), then leaveAsDrawn(model). For a pass whose
+// picture no one will see.
 void passUnseen(const Model& model);

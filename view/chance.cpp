@@ -61,14 +61,20 @@ public:
                 next();
             return;
         }
-        Polynomial power{};  // x^count, by squaring
-        Polynomial base{};
-        power[0] = 1;
-        base[1] = 1;
-        for (std::uint64_t m = count; m > 0; m >>= 1) {
-            if (m & 1) power = multiply(power, base);
-            base = multiply(base, base);
+        // x^count, by squaring; kept for the next skip of the same count (a display pass that
+        // no one sees skips the same number of draws as the one before it).
+        if (count != jumpCount_) {
+            Polynomial base{};
+            jump_ = Polynomial{};
+            jump_[0] = 1;
+            base[1] = 1;
+            for (std::uint64_t m = count; m > 0; m >>= 1) {
+                if (m & 1) jump_ = multiply(jump_, base);
+                base = multiply(base, base);
+            }
+            jumpCount_ = count;
         }
+        Polynomial power = jump_;
         // The oldest word of the new state is x[n + count] with x[n] the oldest word now; each
         // next one takes the coefficients times x.
         std::array<uint32_t, kDegree> now{};
@@ -133,6 +139,8 @@ private:
 
     State state_;
     State cached_;
+    Polynomial jump_{};
+    std::uint64_t jumpCount_ = 0;  // what jump_ is x^ of; 0: none yet (a skip of 0 steps)
     unsigned int cachedSeed_ = 0;
     bool cacheValid_ = false;
 };

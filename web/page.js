@@ -53,21 +53,31 @@
     panelText += text;
     if (panelFrame === 0) panelFrame = requestAnimationFrame(showPanel);
     consoleLine += text;
+    // Only new text can end a line: what came before was looked at when it came.
+    if (!text.includes('\n')) return;
     const end = consoleLine.lastIndexOf('\n');
-    if (end >= 0) {
-      for (const line of consoleLine.slice(0, end).split('\n')) {
-        console.log(line);
-        if (line.length > 0) lastLine = line;
-      }
-      consoleLine = consoleLine.slice(end + 1);
+    for (const line of consoleLine.slice(0, end).split('\n')) {
+      console.log(line);
+      if (line.length > 0) lastLine = line;
     }
+    consoleLine = consoleLine.slice(end + 1);
   }
+  // A byte of the program's output. An ASCII byte is its own character unless the decoder
+  // holds the start of a longer one; any other byte goes through the decoder.
+  let decoderHolds = false;
   function writeByte(byte) {
     if (byte === null) return;
-    showText(decoder.decode(Uint8Array.of(byte), { stream: true }));
+    if (byte < 0x80 && !decoderHolds) {
+      showText(String.fromCharCode(byte));
+      return;
+    }
+    const text = decoder.decode(Uint8Array.of(byte), { stream: true });
+    decoderHolds = text.length === 0;
+    showText(text);
   }
   function flushConsole() {
     showText(decoder.decode());
+    decoderHolds = false;
     showPanel();
     if (consoleLine.length > 0) {
       console.log(consoleLine);

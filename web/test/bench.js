@@ -25,6 +25,7 @@ async function displayPasses(browser, folder) {
       () => document.getElementById('output').textContent.includes('benchmark done'),
       { timeout: 300000, polling: 250 });
     const text = await page.$eval('#output', (panel) => panel.textContent);
+    await page.close();
     return text.match(/display pass[^\n]*/g) || [];
   } finally {
     server.close();
