@@ -29,10 +29,10 @@ Vec3 apply(const Mat4& m, Vec3 p) {
 constexpr Vec3 AXES[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
 
 // Scale 2 gives a squared radius of 4 + 5 = 9: radius 3, about the sphere centre
-// position + centre = (1.5, -7.25, -4.75). Rays along each axis pass that centre at 2.9 and 3.1
-// on either side along the other two axes, and at 3 exactly, the sphere's very edge (a tangent
-// counts), first as given and then with the scene turned a
-// quarter about y (the rays come in unturned, as unprojected, and the pick turns them back).
+// position + centre = (1.5, -7.25, -4.75). Rays along each axis pass that centre at 2.9, 3 (the
+// sphere's very edge: a tangent counts) and 3.1 on either side along the other two axes, first
+// as given and then with the scene turned a quarter about y (the rays come in unturned, as
+// unprojected, and the pick turns them back).
 TEST(Picking, HitsInsideTheSphereAtPositionPlusCentreAndMissesJustOutside) {
     const std::vector<Model> genomes = {genomeAt({1, -6.5f, -5}, {0.5f, -0.75f, 0.25f}, 2.0f)};
     const Vec3 centre{1.5f, -7.25f, -4.75f};
