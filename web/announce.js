@@ -8,7 +8,9 @@
 
 (function () {
   const region = document.getElementById('announcement');
-  const BREEDING = /^Breeding (\d+) and (\d+)$/;
+  // Each may end a line that began with a message without a line end ("Starting
+  // Subdivision...").
+  const BREEDING = /Breeding (\d+) and (\d+)$/;
   const SELF_BREEDING = /SB MYSELF:(\d+)$/;
   // Creatures already told of: the start population, then two more for each breeding that made
   // children. Children numbered from here on are new.

@@ -1,14 +1,16 @@
-// The page from the keyboard alone, in Chromium and in Firefox: a session of the desktop's script
-// (creatures_web_reference) played with nothing but keys. Tab from the top of the page to the
-// canvas, Enter to begin, the arrow keys to find creature 1, Enter twice to self-breed it, then
-// its first child bred with the bird, the view moved by a key and by the pad, the tree turned by
-// Shift and an arrow, Escape. After each step the output panel equals the desktop's console byte
-// for byte, the live region names the right creatures, and the ring the page draws stands on the
-// focused creature in the picture. In Chromium, axe-core finds nothing to fault on the title,
-// after the start-up load and after a breeding.
+// The page from the keyboard alone, in Chromium and in Firefox: the "keyboard" script of
+// creatures_web_reference, which the desktop viewer went through with a mouse, played with nothing
+// but keys. Tab from the top of the page to the canvas, Enter to begin, the arrow keys to find
+// creature 1, Enter twice to self-breed it, its first child bred with the bird, creature 1 bred
+// again with the rabbit (a breeding that changes a creature and its descendants), the view moved
+// by a key and by the pad, the tree turned by Shift and an arrow, Escape. After each step the
+// output panel equals the desktop's console byte for byte, the live region names the right
+// creatures, and the ring the page draws stands on the focused creature in the picture. In
+// Chromium, axe-core finds nothing to fault on the title, after the start-up load and after a
+// breeding.
 //
-// Environment: CREATURES_SITE (the site folder), CREATURES_REFERENCE (the desktop records),
-// CREATURES_ENGINES (optional: "chromium,firefox" by default; Firefox needs DISPLAY).
+// Environment: CREATURES_SITE (the site folder), CREATURES_KEYBOARD_REFERENCE (the desktop
+// records), CREATURES_ENGINES (optional: "chromium,firefox" by default; Firefox needs DISPLAY).
 'use strict';
 
 const assert = require('node:assert/strict');
@@ -22,7 +24,7 @@ const PAD = ['i', 'j', 'k', 'l', 'u', 'o'];
 for (const engine of ENGINES) {
   describe(`the viewer from the keyboard alone in ${engine}`, { timeout: 300000 }, () => {
     const open = siteAndBrowser(process.env.CREATURES_SITE, engine);
-    const records = desktopRecords(process.env.CREATURES_REFERENCE);
+    const records = desktopRecords(process.env.CREATURES_KEYBOARD_REFERENCE);
     let page;
     const pageErrors = [];
 
@@ -136,7 +138,7 @@ for (const engine of ENGINES) {
       await ringOn(1, /two children, 3 and 4$/);
     });
 
-    it('breeds the first child with the bird, and the ring follows the view back', async () => {
+    it('breeds the first child with the bird, then creature 1 with the rabbit', async () => {
       await press('ArrowUp');
       await ringOn(3, /^creature 3, first child of creature 1, no children$/);
       await press('Enter');
@@ -151,23 +153,30 @@ for (const engine of ENGINES) {
       const after = await ringOn(0);
       assert.ok(after.x < before.x - 5 && after.radius < before.radius, 'the ring stood still');
       await noViolations('after a breeding');
+      // The squat one, with children and grandchildren, and the rabbit: no new creature.
+      for (const key of ['ArrowLeft', 'Enter', 'ArrowLeft']) await press(key);
+      await ringOn(2, /^creature 2, start creature, the rabbit, no children$/);
+      await press('Enter');
+      await panelIs('rebred');
+      assert.equal((await where()).said,
+        'Creature 1 bred with creature 2: it, its children 3 and 4 and 2 more descendants changed.');
     });
 
     it('moves the view by key and by the pad, turns it by Shift and an arrow', async () => {
-      const start = await ringOn(0);
+      const start = await ringOn(2);
       await press('l');
-      const moved = await ringOn(0);
+      const moved = await ringOn(2);
       assert.ok(moved.x - start.x > 20, `the ring moved by ${moved.x - start.x}`);
       await press('Shift+ArrowRight');
-      const turned = await ringOn(0);
+      const turned = await ringOn(2);
       assert.ok(Math.hypot(turned.x - moved.x, turned.y - moved.y) > 5, 'no turn');
       for (let k = 0; k < 4; ++k) await press('Tab');
       assert.deepEqual([(await where()).focus, (await where()).ring], ['l', null]);
       await press('Enter');
       for (let k = 0; k < 4; ++k) await press('Shift+Tab');
-      const padded = await ringOn(0);
+      const padded = await ringOn(2);
       assert.ok(padded.x - turned.x > 20, `the pad moved the ring by ${padded.x - turned.x}`);
-      await panelIs('turned');
+      await panelIs('rebred');
     });
 
     it('ends at Escape as the desktop does', async () => {
