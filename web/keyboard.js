@@ -105,8 +105,11 @@
     }
     const empty = points.find((point) => {
       moveTo(point);
-      return readCreatures().hover === NONE;
+      const state = readCreatures();
+      return !state || state.hover === NONE;
     });
+    // The program ends at the load when it cannot read a start creature.
+    if (!readCreatures()) return;
     click(empty || points[0]);
     choose(0);
   }
@@ -258,9 +261,10 @@
 
   // A creature's element pressed by assistive technology picks it, as Enter does.
   canvas.addEventListener('click', (event) => {
-    const state = event.target !== canvas && readCreatures();
+    const id = Array.prototype.indexOf.call(canvas.children, event.target);
+    const state = id >= 0 && readCreatures();
     if (!state || state.title) return;
-    choose(Array.prototype.indexOf.call(canvas.children, event.target));
+    choose(id);
     pickFocused(readCreatures());
   });
 
