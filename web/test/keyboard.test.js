@@ -176,6 +176,11 @@ for (const engine of ENGINES) {
       for (let k = 0; k < 4; ++k) await press('Shift+Tab');
       const padded = await ringOn(2);
       assert.ok(padded.x - turned.x > 20, `the pad moved the ring by ${padded.x - turned.x}`);
+      // A creature's element pressed, as assistive technology presses it, is a pick.
+      await page.$eval('#creature-1', (item) => item.click());
+      await frames(page, 3);
+      assert.equal((await where()).said, 'Creature 1 picked first.');
+      await ringOn(1, /picked first$/);
       await panelIs('rebred');
     });
 
