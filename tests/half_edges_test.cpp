@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
+#include <string>
 #include <utility>
 
 #include "mesh/ring_walk.h"
@@ -196,6 +198,60 @@ TEST_F(HalfEdges, RelinkOfFreshRecordsPassesTheCheck) {
     // Each relink lowers a vertex's sharpness once per half-edge starting or ending there.
     for (RecordIndex v : m.parts[0].vertices)
         EXPECT_EQ(m.parts[0].vertex(v).sharpness, -10);
+}
+
+// The check itself, shown each invariant broken on its own in a mesh that passes it, names each.
+TEST_F(HalfEdges, TheCheckNamesEachBrokenInvariant) {
+    Model grid = fixtures::planarGrid(2);
+    build(grid);
+    ASSERT_EQ(checkHalfEdges(grid.parts[0]), "");
+    const auto he = [](BodyPart& p, size_t i) -> HalfEdge& { return p.halfEdge(p.halfEdges[i]); };
+    const auto vx = [](BodyPart& p, size_t i) -> MeshVertex& { return p.vertex(p.vertices[i]); };
+    // Half-edge 0 runs 0 -> 1 on the boundary, 1 runs 1 -> 4 inside (its twin is 11), 3 runs
+    // 0 -> 4 and 4 runs 4 -> 3; vertex 0 is position 0 on the boundary, vertex 2 the middle.
+    ASSERT_EQ(he(grid.parts[0], 1).twin, grid.parts[0].halfEdges[11]);
+    ASSERT_EQ(vx(grid.parts[0], 2).positionIndex, 4);
+    const std::pair<const char*, std::function<void(BodyPart&)>> cases[] = {
+        {"a part without polygons has", [](BodyPart& p) { p.polygons.clear(); }},
+        {"no arena", [](BodyPart& p) { p.arena = nullptr; }},
+        {"face record count", [](BodyPart& p) { p.faces.pop_back(); }},
+        {"half-edge count", [](BodyPart& p) { p.halfEdges.pop_back(); }},
+        {"half-edge reference", [](BodyPart& p) { p.halfEdges[0] = 999; }},
+        {"vertex reference", [](BodyPart& p) { p.vertices.push_back(999); }},
+        {"face edge", [](BodyPart& p) { p.face(p.faces[1]).edge = p.halfEdges[4]; }},
+        {"face index", [](BodyPart& p) { p.face(p.faces[1]).index = 0; }},
+        {"polygon with fewer", [](BodyPart& p) { p.polygons[1].resize(2); }},
+        {"next breaks", [&](BodyPart& p) { he(p, 0).next = p.halfEdges[2]; }},
+        {"prev breaks", [&](BodyPart& p) { he(p, 0).prev = p.halfEdges[1]; }},
+        {"half-edge names another face", [&](BodyPart& p) { he(p, 2).face = p.faces[1]; }},
+        {"half-edge ends are not", [&](BodyPart& p) { he(p, 0).origin = 999; }},
+        {"half-edge does not run", [&](BodyPart& p) { he(p, 0).origin = he(p, 0).target; }},
+        {"twin outside", [&](BodyPart& p) { he(p, 0).twin = 999; }},
+        {"twin is not symmetric", [&](BodyPart& p) { he(p, 11).twin = p.halfEdges[0]; }},
+        {"twin does not run the other way",
+         [&](BodyPart& p) {
+             he(p, 0).twin = p.halfEdges[4];
+             he(p, 4).twin = p.halfEdges[0];
+         }},
+        {"boundary flags wrong with twin", [&](BodyPart& p) { he(p, 1).boundary = 1; }},
+        {"boundary flags wrong without twin", [&](BodyPart& p) { he(p, 0).paired = 1; }},
+        {"two vertex records share",
+         [&](BodyPart& p) {
+             const MeshVertex copy = vx(p, 0);
+             p.vertices.push_back(static_cast<RecordIndex>(p.arena->vertices.size()));
+             p.arena->vertices.push_back(copy);
+         }},
+        {"vertex edge does not start", [&](BodyPart& p) { vx(p, 0).edge = p.halfEdges[1]; }},
+        {"vertex boundary flag", [&](BodyPart& p) { vx(p, 0).boundary = 0; }},
+        {"vertex boundary flag", [&](BodyPart& p) { vx(p, 2).boundary = 1; }},
+        {"boundary vertex's edge", [&](BodyPart& p) { vx(p, 0).edge = p.halfEdges[3]; }},
+    };
+    for (const auto& [named, spoil] : cases) {
+        Model broken = fixtures::deepCopy(grid);
+        spoil(broken.parts[0]);
+        const std::string found = checkHalfEdges(broken.parts[0]);
+        EXPECT_EQ(found.rfind(named, 0), 0u) << named << ", found: " << found;
+    }
 }
 
 TEST_F(HalfEdges, NonClosingRingIsReportedNotLooped) {

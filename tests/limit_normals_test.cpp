@@ -260,6 +260,26 @@ TEST(LimitNormals, MatchPlainCornerByCornerVersion) {
         ASSERT_EQ(ours, expected) << "round " << round;
         ASSERT_TRUE(fixtures::sameBits(m.normals, reference.normals)) << "round " << round;
     }
+    // Valences at the end of the table of ring directions and beyond it: the tip of a cone
+    // whose rim wanders in and out, up and down.
+    for (int n : {63, 64, 65, 97}) {
+        std::vector<Vec3> p = {{0, 0, 1}};
+        std::vector<fixtures::Triangle> tris;
+        for (int i = 0; i < n; ++i) {
+            const double a = 2.0 * std::numbers::pi * i / n;
+            const double r = 1.0 + 0.3 * std::sin(5.0 * a);
+            p.push_back({static_cast<float>(r * std::cos(a)), static_cast<float>(r * std::sin(a)),
+                         static_cast<float>(0.2 * std::cos(3.0 * a))});
+            tris.push_back({0, 1 + i, 1 + (i + 1) % n});
+        }
+        Model m = fixtures::makeModel(p, {{"head", tris}});
+        buildQuietly(m);
+        m.normals.assign(m.positions.size(), kUnset);
+        Model reference = m;
+        limitNormals(m);
+        plain::limitNormals(reference);
+        EXPECT_TRUE(fixtures::sameBits(m.normals, reference.normals)) << "valence " << n;
+    }
     setRingFaultHandler(previous);
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -393,15 +394,21 @@ TEST_F(Crossover, MutationChanceIsTheWindow556To665) {
 TEST(CrossoverTopology, MismatchesAreNamed) {
     const Model a = creature(0);
     EXPECT_EQ(topologyMismatch(a, creature(2)), "");
-    Model fewer = a;
-    fewer.positions.pop_back();
-    EXPECT_NE(topologyMismatch(a, fewer), "");
-    Model partless = a;
-    partless.parts.pop_back();
-    EXPECT_NE(topologyMismatch(a, partless), "");
-    Model other = a;
-    other.parts[0].polygons[0][0].positionIndex = 3;
-    EXPECT_NE(topologyMismatch(a, other), "");
+    const std::pair<const char*, std::function<void(Model&)>> partners[] = {
+        {"different numbers of vertices", [](Model& m) { m.positions.pop_back(); }},
+        {"different numbers of body parts", [](Model& m) { m.parts.pop_back(); }},
+        {"different faces in part 0",
+         [](Model& m) { m.parts[0].polygons[0][0].positionIndex = 3; }},
+        {"different faces in part 1", [](Model& m) { m.parts[1].polygons[2].push_back(Corner{}); }},
+        {"different numbers of faces in part 1", [](Model& m) { m.parts[1].polygons.pop_back(); }},
+        {"different half-edges in part 1", [](Model& m) { m.parts[1].halfEdges.pop_back(); }},
+        {"part 0 has no topology", [](Model& m) { m.parts[0].arena = nullptr; }},
+    };
+    for (const auto& [named, spoil] : partners) {
+        Model b = a;
+        spoil(b);
+        EXPECT_EQ(topologyMismatch(a, b), named);
+    }
 }
 
 }  // namespace

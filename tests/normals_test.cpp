@@ -52,13 +52,13 @@ TEST(Normals, VerticesAverageTheirTrianglesUnweighted) {
 TEST(Normals, SlotsWriteAtPositionIndexAndGrowAShortList) {
     // A file whose normal and texture numbers differ from its position numbers, and whose
     // normal list is shorter than its positions: each vertex normal is written at its position
-    // index, growing the list, whatever slot the corner names.
+    // index, growing the list, whatever slot the corner names (negative ones too, but for -1).
     Model m;
     ::testing::internal::CaptureStdout();
     const ObjReadResult read = readObjText(
         "v 1 1 1\nv -1 -1 1\nv -1 1 -1\nv 1 -1 -1\nvn 0 0 1\nvn 0 1 0\n"
         "vt 0 0\nvt 1 0\nvt 0 1\nvt 1 1\nvt 0.5 0\nvt 0 0.5\ng head\n"
-        "f 1/2/3 2/1/6 4/2/5\nf 1/1/2 3/2/4 2/2/1\nf 1/2/6 4/1/3 3/1/2\nf 2/1/4 3/2/5 4/1/6\n",
+        "f 1/2/3 2/1/6 4/2/5\nf 1/1/2 3/2/4 2/2/1\nf 1/2/6 4/1/3 3/1/2\nf 2/-1/4 3/-2/5 4/-1/6\n",
         "tetra.obj", Vec3{}, m);
     ::testing::internal::GetCapturedStdout();
     ASSERT_TRUE(read.ok);

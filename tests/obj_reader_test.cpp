@@ -98,7 +98,8 @@ TEST(ObjReader, GroupsAndTheDefaultPart) {
 
 TEST(ObjReader, FaceNumbersCarryOverWithinALine) {
     Read r = readText(kTriangle +
-                      "v 1 1 1\nv 2 2 2\nv 3 3 3\nf 1/4/1 2/5/1 3/6/1\nf 1/4/2 2 3\nf 1//9 2 3\n");
+                      "v 1 1 1\nv 2 2 2\nv 3 3 3\nf 1/4/1 2/5/1 3/6/1\nf 1/4/2 2 3\nf 1//9 2 3\n"
+                      "f 1/-3/1 2 3\n");
     ASSERT_TRUE(r.result.ok);
     const auto& polys = r.model.parts[0].polygons;
     EXPECT_EQ(positionIndices(polys[0]), (std::vector<int32_t>{0, 1, 2}));
@@ -109,6 +110,8 @@ TEST(ObjReader, FaceNumbersCarryOverWithinALine) {
     EXPECT_EQ(flagsA(polys[1]), (std::vector<int>{1, 1, 1}));
     // 1//9 scans only the first number: second and third stay 0.
     EXPECT_EQ(normalSlots(polys[2]), (std::vector<int32_t>{-1, -1, -1}));
+    // A negative normal number is a slot like any other, not the -1 of none.
+    EXPECT_EQ(normalSlots(polys[3]), (std::vector<int32_t>{-4, -4, -4}));
 }
 
 TEST(ObjReader, PolygonNeedsANumberInItsLastToken) {
@@ -208,7 +211,8 @@ TEST(ObjReader, EmptyFileHasNoCentreProblem) {
 }
 
 TEST(ObjReader, ReadsFilesAndReportsOpening) {
-    const std::string path = tempFile("ok.obj", kTriangle + "g head\nf 1 2 3\n");
+    const std::string path =
+        tempFile("ok.obj", kTriangle + "v 1 1 1\ng a\nf 1 2 3\ng b\nf 4 2 1\n");
     Model m;
     ::testing::internal::CaptureStdout();
     const ObjReadResult result = readObj(path, Vec3{}, m);
@@ -217,6 +221,27 @@ TEST(ObjReader, ReadsFilesAndReportsOpening) {
     EXPECT_EQ(out.substr(0, out.find('\n') + 1), "Opening " + path + "\n");
     EXPECT_EQ(m.parts[0].polygons.size(), 1u);
     std::filesystem::remove(path);
+
+    // The same model read again: a smaller file leaves what a fresh model would hold, texture
+    // coordinates set meanwhile included, and a file that cannot be opened leaves it empty.
+    const std::string text = "v 2 2 2\nv 4 2 2\nv 2 5 2\nf 3 2 1\n";
+    const std::string smaller = tempFile("small.obj", text);
+    const Read fresh = readText(text);
+    m.texCoords.resize(2);
+    ::testing::internal::CaptureStdout();
+    EXPECT_TRUE(readObj(smaller, Vec3{1, 2, 3}, m).ok);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Opening " + smaller + "\nParsed obj file " + smaller +
+                  fresh.output.substr(fresh.output.find('\n')));
+    EXPECT_EQ(m.positions, fresh.model.positions);
+    EXPECT_EQ(m.centre, fresh.model.centre);
+    ASSERT_EQ(m.parts.size(), 1u);
+    EXPECT_EQ(m.parts[0].polygons, fresh.model.parts[0].polygons);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(readObj(path, Vec3{}, m).exitStatus, -1);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(m.parts.empty() && m.positions.empty());
+    std::filesystem::remove(smaller);
 }
 
 // The constructor ends the program after the message; the message goes to standard output,

@@ -34,9 +34,13 @@ TEST(LoopBeta, CommonValences) {
     EXPECT_EQ(loopBeta(6), 0.0625f);
     EXPECT_EQ(loopBeta(0), 0.0f);
     EXPECT_EQ(loopBeta(-3), 0.0f);
-    // Beyond the table the same formula: (1/n) (5/8 - (3/8 + cos(2 pi / n) / 4)^2).
-    const double c = 0.375 + std::cos(2.0 * std::numbers::pi / 100.0) / 4.0;
-    EXPECT_NEAR(loopBeta(100), (0.625 - c * c) / 100.0, 1e-9);
+    // Every valence to the bit, the table's last (64) and those beyond it included:
+    // (1/n) (5/8 - (3/8 + cos(2 pi / n) / 4)^2) in double, rounded to a float once. From valence
+    // 16 on, a cosine taken in single precision changes the last bit now and then.
+    for (int32_t n = 1; n <= 300; ++n) {
+        const double c = 0.375 + std::cos(2.0 * std::numbers::pi / n) / 4.0;
+        EXPECT_EQ(loopBeta(n), static_cast<float>((0.625 - c * c) / n)) << "valence " << n;
+    }
 }
 
 TEST_F(PointRulesTest, SmoothInteriorVertexKeepsOneMinusNBeta) {

@@ -114,4 +114,20 @@ TEST_F(RingWalkTest, RingThatNeverClosesStopsAtItsBound) {
     EXPECT_EQ(faults_.count(), 1);
 }
 
+void firstHandler(const char*, const std::string&, int32_t) {}
+void secondHandler(const char*, const std::string&, int32_t) {}
+
+// Setting a handler gives back the one it replaced, for the caller to put back; none at all
+// stands for the default one.
+TEST(RingFaultHandler, SettingOneGivesBackTheOneItReplaced) {
+    const RingFaultHandler outer = setRingFaultHandler(&firstHandler);
+    EXPECT_NE(outer, nullptr);
+    EXPECT_EQ(setRingFaultHandler(&secondHandler), &firstHandler);
+    EXPECT_EQ(setRingFaultHandler(nullptr), &secondHandler);
+    const RingFaultHandler standard = setRingFaultHandler(outer);
+    EXPECT_NE(standard, nullptr);
+    EXPECT_NE(standard, outer);
+    EXPECT_EQ(setRingFaultHandler(outer), outer);
+}
+
 }  // namespace

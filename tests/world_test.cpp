@@ -361,7 +361,12 @@ TEST_F(Breeding, DrawnWeightsAndRippleSharesGoToTheRightChildren) {
     w.breed(1, w.genomes[0], RANDOM_WEIGHT, MakeChildren);  // 1 -> 3, 4
     EXPECT_EQ(w.genomes[3].positions, blended(w.genomes[1].positions, w.genomes[0].positions, w1));
     EXPECT_EQ(w.genomes[4].positions, blended(w.genomes[1].positions, w.genomes[0].positions, w2));
-    w.breed(3, w.genomes[2], 0.5f, MakeChildren);  // 3 -> 5, 6
+    // Any weight but the one that asks for drawn weights is used as it is, negative ones too.
+    w.breed(3, w.genomes[2], -0.5f, MakeChildren);  // 3 -> 5, 6
+    for (size_t child : {5u, 6u}) {
+        EXPECT_EQ(w.genomes[child].positions,
+                  blended(w.genomes[3].positions, w.genomes[2].positions, -0.5f));
+    }
 
     // Breeding 1 again blends it with its partner, then each descendant with its updated parent,
     // the first child with the first share and the second with the second.

@@ -1,7 +1,9 @@
 #include "view/input_controller.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include <GL/freeglut.h>
@@ -173,6 +175,29 @@ TEST_F(InputControllerTest, PickTestFindsTheCreatureUnderTheMouseInTheTurnedScen
         EXPECT_EQ(input.pickCreature(p.x, p.y), i) << "creature " << i;
     }
     EXPECT_EQ(input.pickCreature(SKY.x, SKY.y), NONE_INDEX);
+
+    // Up to the very edge row of the squant's pick sphere, and not one row beyond it, worked out
+    // from the camera alone: the ray of window pixel (x, y) leaves the eye for the point
+    // (x, 767 - y) of the viewport, and meets the sphere when it passes its centre (the scene
+    // 20 units away) within its radius.
+    const Model& squant = world.genomes[1];
+    const double c[3] = {squant.position.x + squant.centre.x, squant.position.y + squant.centre.y,
+                         squant.position.z + squant.centre.z - 20.0};
+    const double tangent = std::tan(22.5 * std::numbers::pi / 180.0);
+    const auto beyondEdge = [&](int x, int y) {  // squared distance to the centre less radius^2
+        const double d[3] = {(2.0 * x / 1024.0 - 1.0) * tangent * 1024.0 / 768.0,
+                             (2.0 * (767 - y) / 768.0 - 1.0) * tangent, -1.0};
+        const double cd = c[0] * d[0] + c[1] * d[1] + c[2] * d[2];
+        const double cc = c[0] * c[0] + c[1] * c[1] + c[2] * c[2];
+        return cc - cd * cd / (d[0] * d[0] + d[1] * d[1] + 1.0) - (squant.scaleSquared + 5.0);
+    };
+    const int x = creatureOnScreen(world, 1).x;
+    int top = creatureOnScreen(world, 1).y;
+    while (beyondEdge(x, top - 1) <= 0.0)
+        --top;
+    ASSERT_GT(std::min(-beyondEdge(x, top), beyondEdge(x, top - 1)), 0.01);  // no near tie
+    EXPECT_EQ(input.pickCreature(x, top), 1);
+    EXPECT_EQ(input.pickCreature(x, top - 1), NONE_INDEX);
 
     // A quarter turn about the vertical axis: the bird (x = 10, z = -5) now stands in front.
     const WindowXY birdBefore = creatureOnScreen(world, 0);

@@ -33,14 +33,22 @@ protected:
 
 TEST_F(RawImageTest, LoadReadsExactlyTheNeededBytes) {
     RawImage image;
-    ASSERT_TRUE(image.load(file("long.raw", 8 * 4 * 3 + 17).c_str(), 8, 4, 3));
+    const std::string path = file("long.raw", 8 * 4 * 3 + 17);
+    ASSERT_TRUE(image.load(path.c_str(), 8, 4, 3));
     ASSERT_EQ(image.pixels.size(), 96u);
     EXPECT_EQ(image.pixels[0], 0);
     EXPECT_EQ(image.pixels[95], 95);
+    // Loaded again at a smaller size: the smaller image alone, which uploads as such.
+    ASSERT_TRUE(image.load(path.c_str(), 2, 2, 3));
+    EXPECT_EQ(image.pixels.size(), 12u);
+    EXPECT_TRUE(image.makeTexture(2, 2, 3));
 }
 
 TEST_F(RawImageTest, MissingFileSaysSoAndKeepsNothing) {
+    // Not even what a load before it read.
     RawImage image;
+    const std::string good = file("good.raw", 48);
+    ASSERT_TRUE(image.load(good.c_str(), 4, 4, 3));
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(image.load("no/such/file.raw", 4, 4, 3));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
@@ -48,10 +56,12 @@ TEST_F(RawImageTest, MissingFileSaysSoAndKeepsNothing) {
     EXPECT_FALSE(image.hasPixels());
 
     // A directory opens but cannot be read: the same message.
+    ASSERT_TRUE(image.load(good.c_str(), 4, 4, 3));
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(image.load(scratchDir().c_str(), 4, 4, 3));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Texture file not found: " + scratchDir().string() + "...Quitting.");
+    EXPECT_FALSE(image.hasPixels());
 }
 
 TEST_F(RawImageTest, ShortFileNamesTheFileAndKeepsNothing) {
@@ -97,10 +107,11 @@ TEST_F(RawImageTest, ChannelCountsGiveTheirTextureFormats) {
         GLenum readFormat;
         bool luminance;
         bool alpha;
+        GLint alignment;  // the row alignment in force before the upload, to be found after it
     } cases[] = {
-        {1, 1, GL_LUMINANCE, true, false},
-        {3, 3, GL_RGB, false, false},
-        {4, 4, GL_RGBA, false, true},
+        {1, 1, GL_LUMINANCE, true, false, 2},
+        {3, 3, GL_RGB, false, false, 8},
+        {4, 4, GL_RGBA, false, true, 4},
     };
     // 5 pixels wide: rows of 5, 15 and 20 bytes, packed without padding.
     for (const auto& c : cases) {
@@ -110,8 +121,7 @@ TEST_F(RawImageTest, ChannelCountsGiveTheirTextureFormats) {
         RawImage image;
         ASSERT_TRUE(image.load(path.c_str(), 5, 3, c.channels));
         const std::vector<unsigned char> loaded = image.pixels;
-        GLint alignment = 0;
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, c.alignment);
 
         ASSERT_TRUE(image.makeTexture(5, 3, c.channels));
         EXPECT_FALSE(image.hasPixels());
@@ -137,7 +147,7 @@ TEST_F(RawImageTest, ChannelCountsGiveTheirTextureFormats) {
         EXPECT_EQ(texels, loaded);
         GLint alignmentAfter = 0;
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignmentAfter);
-        EXPECT_EQ(alignmentAfter, alignment);
+        EXPECT_EQ(alignmentAfter, c.alignment);
     }
 }
 

@@ -160,6 +160,9 @@ TEST_F(RayHitsSphereTest, SphereBehindOriginStillHitsBehind) {
 TEST_F(RayHitsSphereTest, OriginInsideSphereGivesCrossingInFront) {
     ASSERT_TRUE(rayHitsSphere(origin, down, {0, 0, -1}, 4.0f, hit));
     EXPECT_EQ(hit, (Vec3{0, 0, -3}));
+    // An origin on the sphere heading in: the crossing in front is the far side, not the origin.
+    ASSERT_TRUE(rayHitsSphere(origin, down, {0, 0, -2}, 4.0f, hit));
+    EXPECT_EQ(hit, (Vec3{0, 0, -4}));
 }
 
 TEST_F(RayHitsSphereTest, TangentLineCountsAsHit) {
