@@ -27,10 +27,16 @@
     if (end >= 0) {
       for (const line of consoleLine.slice(0, end).split('\n')) {
         console.log(line);
+        lineDone(line);
         if (line.length > 0) lastLine = line;
       }
       consoleLine = consoleLine.slice(end + 1);
     }
+  }
+  // Each finished line is told to the rest of the page (the screen reader's sentences about
+  // breedings, announce.js) as a 'programline' event on the window.
+  function lineDone(line) {
+    window.dispatchEvent(new CustomEvent('programline', { detail: line }));
   }
   function writeByte(byte) {
     if (byte === null) return;
@@ -217,7 +223,8 @@
       // The input translations come before the program, whose GLUT must find them in place.
       [program, data, title] = await Promise.all([
         downloadProgram('creatures.wasm'), downloadBytes('creatures.data'),
-        downloadTitle('title.raw.gz'), loadScript('input.js')]);
+        downloadTitle('title.raw.gz'), loadScript('input.js'), loadScript('keyboard.js'),
+        loadScript('announce.js')]);
     } catch (error) {
       if (error instanceof DownloadError) cannotLoad(error.file, error.why);
       else stop(`The page could not start the program (${error}). Reloading the page may help.`);
