@@ -1,8 +1,8 @@
 // The site's files as the page fetches them, each failure named: the file and what went wrong
 // with it (an error answer, a connection cut, something else in its place). The program, its
-// JavaScript, its start creatures and the title picture travel gzip-compressed, so that a server
-// that compresses nothing sends them small, and are expanded here by the browser's
-// DecompressionStream, chunk by chunk between other tasks.
+// JavaScript, its start creatures, the title picture and the page's scripts but this one and
+// page.js travel gzip-compressed, so that a server that compresses nothing sends them small, and
+// are expanded here by the browser's DecompressionStream, chunk by chunk between other tasks.
 'use strict';
 
 window.siteFiles = (function () {

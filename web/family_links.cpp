@@ -8,29 +8,15 @@
 #include <GL/gl.h>
 
 #include "app/population_draw.h"
+#include "web/window_projection.h"
 
 namespace {
 
 constexpr float LINK_GREY = 0.2f;
 constexpr float HALF_WIDTH = 1.0f;  // pixels either side of the line
 
-struct ClipPoint {
-    GLfloat x, y, z, w;
-};
-
-// m x (p, 1) for a column-major 4 x 4 matrix.
-ClipPoint transformPoint(const GLfloat m[16], const ClipPoint& p) {
-    return {m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12] * p.w,
-            m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13] * p.w,
-            m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14] * p.w,
-            m[3] * p.x + m[7] * p.y + m[11] * p.z + m[15] * p.w};
-}
-
-ClipPoint toClip(const GLfloat projection[16], const GLfloat modelView[16], const Mat4& transform,
-                 const Vec3& p) {
-    const ClipPoint world = transformPoint(transform.data(), {p.x, p.y, p.z, 1.0f});
-    return transformPoint(projection, transformPoint(modelView, world));
-}
+// A point in clip coordinates, four floats as the client array holds them.
+using ClipPoint = Vec4;
 
 // Appends the two triangles of one link's band; nothing when an end lies behind the eye.
 void appendBand(std::vector<ClipPoint>& band, ClipPoint a, ClipPoint b, const GLint viewport[4]) {
@@ -53,19 +39,14 @@ void appendBand(std::vector<ClipPoint>& band, ClipPoint a, ClipPoint b, const GL
 
 void drawFamilyLinks(const World& world, const Mat4& transform) {
     if (world.familyLinks.empty()) return;
-    GLfloat modelView[16];
-    GLfloat projection[16];
-    GLint viewport[4] = {0, 0, 1, 1};
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelView);
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    if (viewport[2] <= 0 || viewport[3] <= 0) return;
+    const WindowProjection view = WindowProjection::current();
+    if (view.viewport[2] <= 0 || view.viewport[3] <= 0) return;
 
     static std::vector<ClipPoint> band;
     band.clear();
     for (const FamilyLink& link : world.familyLinks) {
-        appendBand(band, toClip(projection, modelView, transform, link.from),
-                   toClip(projection, modelView, transform, link.to), viewport);
+        appendBand(band, view.toClip(transform, link.from), view.toClip(transform, link.to),
+                   view.viewport);
     }
 
     // The band is in clip coordinates already, and seen from either side.

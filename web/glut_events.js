@@ -53,3 +53,25 @@ GLUT.onMouseWheel = function (event) {
   GLUT.saveModifiers(event);
   getWasmTableEntry(GLUT.mouseFunc)(button, 0 /* GLUT_DOWN */, Browser.mouseX, Browser.mouseY);
 };
+
+// The program knows seven keys: i, j, k, l, u, o and Escape, and only they reach it. Emscripten's
+// GLUT passes every key it can name, from anywhere on the page, and cancels what the browser
+// would do with it, so that Tab could never move the focus, nor Enter or Space press a button;
+// the program's handlers do nothing with any other key. The page keeps the rest: the arrow keys,
+// Home, End, Enter and Space on the canvas choose and pick creatures (keyboard.js).
+var PROGRAM_KEYS = [105, 106, 107, 108, 117, 111, 27];  // i j k l u o, Escape
+function programKey(event) {
+  var key = GLUT.getASCIIKey(event);
+  return key !== null && PROGRAM_KEYS.indexOf(key) >= 0 ? key : null;
+}
+function keyHandler(callback) {
+  return function (event) {
+    var key = programKey(event);
+    if (key === null || !GLUT[callback]) return;
+    event.preventDefault();
+    GLUT.saveModifiers(event);
+    getWasmTableEntry(GLUT[callback])(key, Browser.mouseX, Browser.mouseY);
+  };
+}
+GLUT.onKeydown = keyHandler('keyboardFunc');
+GLUT.onKeyup = keyHandler('keyboardUpFunc');

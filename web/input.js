@@ -11,6 +11,8 @@
 //   Shift + left    drag: a middle-button drag, for a mouse or trackpad without a middle button
 //   Ctrl + wheel    a trackpad's pinch (and Ctrl with a wheel): u or o, one press per notch
 //   the pad         the buttons under the canvas press their keys
+//   the keyboard    on the canvas, arrow keys choose a creature and Enter picks it: keyboard.js,
+//                   which sends its clicks and drags through the helpers here
 //
 // Each is sent to the canvas as the mouse or key event the program would get from the device it
 // stands for, so it takes the program's own way in (and the page's gates before it).
@@ -177,6 +179,9 @@
   for (const button of document.querySelectorAll('#pad button')) {
     button.addEventListener('click', () => key(button.dataset.key));
   }
+
+  // The keyboard's translations (keyboard.js) send their input the same way.
+  window.programInput = { mouse, key, LEFT, MIDDLE, BUTTON_BITS };
 
   // The help speaks of fingers or of a mouse and keys: of the device used last, or before any is
   // used, of the device's main one (index.html's style, from the first paint).

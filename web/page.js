@@ -58,9 +58,15 @@
     const end = consoleLine.lastIndexOf('\n');
     for (const line of consoleLine.slice(0, end).split('\n')) {
       console.log(line);
+      lineDone(line);
       if (line.length > 0) lastLine = line;
     }
     consoleLine = consoleLine.slice(end + 1);
+  }
+  // Each finished line is told to the rest of the page (the screen reader's sentences about
+  // breedings, announce.js) as a 'programline' event on the window.
+  function lineDone(line) {
+    window.dispatchEvent(new CustomEvent('programline', { detail: line }));
   }
   // A byte of the program's output. An ASCII byte is its own character unless the decoder
   // holds the start of a longer one; any other byte goes through the decoder.
@@ -210,13 +216,15 @@
     return `The program has ended (exit status ${status}) after this message: ${lastLine}`;
   }
 
+  // The page's other scripts, which travel compressed as the program does, in the order they run.
+  const PAGE_SCRIPTS = ['input.js', 'keyboard.js', 'announce.js'];
+
   async function start() {
     // The downloads begin at once; each failure is taken up below, in order.
     const files = Promise.all([
       siteFiles.program('creatures.wasm.gz'), siteFiles.expanded('creatures.data.gz'),
       siteFiles.expanded('title.raw.gz'), siteFiles.expanded('creatures.js.gz'),
-      // The input translations come before the program, whose GLUT must find them in place.
-      siteFiles.script('input.js')]);
+      ...PAGE_SCRIPTS.map((name) => siteFiles.expanded(`${name}.gz`))]);
     files.catch(() => {});
     const context = await programContext();
     if (!context) {
@@ -228,8 +236,13 @@
     let data;
     let title;
     let code;
+    let scripts;
     try {
-      [program, data, title, code] = await files;
+      [program, data, title, code, ...scripts] = await files;
+      // The input translations come before the program, whose GLUT must find them in place.
+      for (const [i, name] of PAGE_SCRIPTS.entries()) {
+        await siteFiles.script(`${name}.gz`, scripts[i]);
+      }
     } catch (error) {
       if (error instanceof DownloadError) cannotLoad(error.file, error.why);
       else stop(`The page could not start the program (${error}). Reloading the page may help.`);

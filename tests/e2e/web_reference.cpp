@@ -4,11 +4,14 @@
 // window points worked out from the scene, so that the browser tests replay the very same
 // actions on the web build's canvas and compare what it shows and prints with these records.
 //
-// Two scripts: "desktop", the session of a mouse and keyboard, and "touch", the session the
-// browser tests play with fingers and the page's buttons on a phone-sized page (each click a tap,
-// the middle-button drag two fingers, u and o a spread and a pinch, l a button of the page).
+// Three scripts: "desktop", the session of a mouse and keyboard; "touch", the session the browser
+// tests play with fingers and the page's buttons on a phone-sized page (each click a tap, the
+// middle-button drag two fingers, u and o a spread and a pinch, l a button of the page); and
+// "keyboard", the session they play from the keyboard alone (each click at a creature's centre a
+// pick by Enter, the first movement and the click on empty sky Enter on the title).
 //
-// Usage: creatures_web_reference VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY [desktop | touch]
+// Usage: creatures_web_reference VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY [desktop | touch |
+//        keyboard]
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -175,13 +178,45 @@ std::vector<Step> touchScript(const std::string& root, std::string& problem) {
     };
 }
 
+// The keyboard script: the desktop script up to its breeding (the start-up load and the click on
+// empty sky together make the population), then the centre creature, which has children and
+// grandchildren by then, bred with the rabbit: no creature is added, the centre creature and its
+// four descendants change. Its first line follows the breeding's last message, which has no line
+// end. Then Escape.
+std::vector<Step> keyboardScript(const std::string& root, std::string& problem) {
+    const std::vector<Step> desktop = desktopScript(root, problem);
+    std::vector<Step> steps;
+    for (const Step& step : desktop) {
+        if (step.name == "loaded") continue;
+        steps.push_back(step);
+        if (step.name == "bred") break;
+    }
+    steps[1].actions.insert(steps[1].actions.begin(), move(EMPTY_SKY));
+    steps[1].expect = desktop[1].expect;
+    const Point3 centre = objCentre(root + "/model_data/squant1.obj");
+    auto at = [&centre](Point3 p, ViewOffsets view) {
+        return project({p.x + centre.x, p.y + centre.y, p.z + centre.z}, view);
+    };
+    const ViewOffsets back{0, 0, -21};
+    steps.push_back(
+        {"rebred",
+         {click(at(startPosition(1), back)), click(at(startPosition(2), back)), move(EMPTY_SKY)},
+         "Breeding 2 and 1\n",
+         {},
+         {}});
+    steps.push_back(desktop.back());
+    return steps;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string which = argc == 5 ? argv[4] : "desktop";
-    if ((argc != 4 && argc != 5) || (which != "desktop" && which != "touch")) {
+    if ((argc != 4 && argc != 5) ||
+        (which != "desktop" && which != "touch" && which != "keyboard")) {
         std::fprintf(stderr,
-                     "usage: %s VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY [desktop | touch]\n",
+                     "usage: %s VIEWER REPOSITORY_ROOT OUTPUT_DIRECTORY [desktop | touch | "
+                     "keyboard]\n",
                      argv[0]);
         return 2;
     }
@@ -190,8 +225,9 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(outDir);
 
     std::string problem;
-    const std::vector<Step> steps =
-        which == "desktop" ? desktopScript(root, problem) : touchScript(root, problem);
+    const std::vector<Step> steps = which == "desktop" ? desktopScript(root, problem)
+                                    : which == "touch" ? touchScript(root, problem)
+                                                       : keyboardScript(root, problem);
     if (!problem.empty()) {
         std::fprintf(stderr, "the expected start-up report is not known: %s\n", problem.c_str());
         return 1;

@@ -47,11 +47,12 @@ async function measureOnce(browser, folder) {
     await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
     const box = await (await page.$('#canvas')).boundingBox();
     const scale = box.width / 1024;
-    // Creatures' pick circles on the page.
+    // Creatures' pick circles on the page, as the program gives them to the page's keyboard
+    // support (creature_marks.cpp: a header of four figures, then six per creature).
     const circle = async (index) => {
       const [x, y, r] = await page.evaluate((i) => {
-        const at = Module._creatureWindowCircle(i) >> 2;
-        return at === 0 ? [NaN, NaN, NaN] : [...Module.HEAPF32.subarray(at, at + 3)];
+        const at = (Module._creatureMarks() >> 2) + 4 + 6 * i;
+        return [...Module.HEAPF32.subarray(at, at + 3)];
       }, index);
       return { x: box.x + x * scale, y: box.y + y * scale, r: r * scale };
     };

@@ -140,6 +140,10 @@ for (const session of SESSIONS) {
       t.diagnostic(`silhouettes differ in ${(100 * difference).toFixed(2)}%`);
       assert.ok(difference < 0.01, `silhouettes differ in ${(100 * difference).toFixed(2)}%`);
       assert.equal(await output(), desktopConsole('population'));
+      // The help no longer says how to begin; the keyboard's ring is not shown to a mouse.
+      assert.deepEqual(await page.$eval('#help', (help) => [
+        getComputedStyle(help.querySelector('.mouse .begin')).visibility,
+        document.getElementById('ring-box').hidden]), ['hidden', true]);
     });
 
     it('self-breeds the centre creature picked twice, printing what the desktop prints',

@@ -1,6 +1,7 @@
 // A soak of the page in headless Chromium: for a bounded time, seeded random input, first with a
 // mouse and keys on a desktop-sized page (hovers, left and right clicks, middle-button and
-// Shift-and-left drags, the six keys, a trackpad's pinch, the page's buttons), then with fingers
+// Shift-and-left drags, the six keys, a trackpad's pinch, the page's buttons, the canvas's own
+// keys that choose, pick and turn), then with fingers
 // on a phone-sized one (taps, two-finger drags, spreads and pinches, the page's buttons).
 //
 // It checks that
@@ -224,8 +225,15 @@ describe(`a soak of the page: ${SECONDS} s of seeded input (seed ${SEED})`, { ti
           }
           await page.mouse.up({ button: shift ? 'left' : 'middle' });
           if (shift) await page.keyboard.up('Shift');
-        } else if (roll < 90) {
+        } else if (roll < 84) {
           await page.keyboard.press(viewKey());
+        } else if (roll < 90) {
+          await page.focus('#canvas');
+          const shift = random.next() < 0.2;
+          if (shift) await page.keyboard.down('Shift');
+          await page.keyboard.press(random.pick(['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown',
+            'Home', 'End', 'PageUp', 'PageDown', 'Enter', ' ']));
+          if (shift) await page.keyboard.up('Shift');
         } else if (roll < 95) {
           await page.click(`#pad [data-key="${viewKey()}"]`);
         } else {
