@@ -16,7 +16,13 @@ const { PNG } = require('pngjs');
 const MINIBROWSER = process.env.MINIBROWSER ||
   '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 const BUTTONS = { left: 0, middle: 1, right: 2 };
-const KEYS = { Escape: '\uE00C', Shift: '\uE008', Control: '\uE009', Enter: '\uE007' };
+// Puppeteer's names of keys as WebDriver's code points.
+const KEYS = {
+  Tab: '\uE004', Enter: '\uE007', Shift: '\uE008', Control: '\uE009', Alt: '\uE00A',
+  Escape: '\uE00C', Space: ' ', PageUp: '\uE00E', PageDown: '\uE00F', End: '\uE010',
+  Home: '\uE011', ArrowLeft: '\uE012', ArrowUp: '\uE013', ArrowRight: '\uE014',
+  ArrowDown: '\uE015',
+};
 
 // Scripts that pages ask to run before their own, by id; the test server puts them at the top
 // of the page it serves for a URL that names one (?webdriver-init=ID).
