@@ -39,11 +39,15 @@ void onSpecial(int key, int x, int y) {
 
 }  // namespace
 
-void openViewerWindow(int* argc, char** argv) {
+void openGlutWindow(int* argc, char** argv) {
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(1024, 768);
     glutCreateWindow("Subdivision Surfaces");
+}
+
+void openViewerWindow(int* argc, char** argv) {
+    openGlutWindow(argc, argv);
     ViewerWindow::instance().init(1024, 768);
 }
 

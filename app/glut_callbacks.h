@@ -2,9 +2,11 @@
 // entry points.
 #pragma once
 
-// Initialises GLUT with the command line, opens the one 1024 x 768 double-buffered RGB window
-// with a depth buffer, titled "Subdivision Surfaces", and initialises the viewer window in it
-// (OpenGL state, lights, title screen).
+// Initialises GLUT with the command line and opens the one 1024 x 768 double-buffered RGB window
+// with a depth buffer, titled "Subdivision Surfaces".
+void openGlutWindow(int* argc, char** argv);
+
+// openGlutWindow, then initialises the viewer window in it (OpenGL state, lights, title screen).
 void openViewerWindow(int* argc, char** argv);
 
 // Registers the reshape, display, idle, motion, passive-motion, mouse, keyboard, keyboard-up,

@@ -1,8 +1,11 @@
 #include "app/population_draw.h"
 
 #include <cstddef>
+#include <cstdint>
 
 #include <GL/gl.h>
+
+#include "view/chance.h"
 
 namespace {
 
@@ -27,4 +30,15 @@ void drawPopulation(const World& world, const PopulationView& view) {
         // one creature's at a time.
         glFlush();
     }
+}
+
+void passPopulationUnseen(const World& world) {
+    // The draws of all creatures in one skip: the same draws, in one jump of the generator.
+    std::uint64_t draws = 0;
+    for (const Model& creature : world.creatures)
+        draws += drawCount(creature);
+    chance::skip(draws);
+    if (!world.familyLinks.empty()) glColor3f(1.0f, 1.0f, 1.0f);
+    for (const Model& creature : world.creatures)
+        leaveAsDrawn(creature);
 }

@@ -23,3 +23,9 @@ void drawFamilyLinks(const World& world, const Mat4& transform);
 // (0.6, -0.2, -0.2); one creature can be both. Leaves the matrix stack as it found it, the line
 // width at 2 and the current colour white when there were links.
 void drawPopulation(const World& world, const PopulationView& view);
+
+// Does what drawPopulation does to the generator and to OpenGL's current colour and normal, and
+// draws nothing: one chance::skip of every creature's draws, the colour white when there are
+// links, then leaveAsDrawn for every creature in index order. For a display pass whose picture
+// no one will see.
+void passPopulationUnseen(const World& world);

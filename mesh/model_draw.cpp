@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <type_traits>
 #include <vector>
 
@@ -234,4 +235,39 @@ void draw(const Model& model, float redOffset, float greenOffset, float blueOffs
     if (anyCorner) glColor3f(DARK_GREY, DARK_GREY, DARK_GREY);
     if (withNormals) glNormal3f(normal.x, normal.y, normal.z);
     glPopMatrix();
+}
+
+std::uint64_t drawCount(const Model& model) {
+    std::uint64_t corners = 0;
+    for (const BodyPart& part : model.parts) {
+        for (const Polygon& polygon : part.polygons)
+            corners += polygon.size();
+    }
+    return corners;
+}
+
+void leaveAsDrawn(const Model& model) {
+    const Vertices vertices(model);
+    bool anyCorner = false;
+    // The last corner in drawing order that gives a normal, found from the end.
+    for (auto part = model.parts.rbegin(); part != model.parts.rend(); ++part) {
+        for (auto polygon = part->polygons.rbegin(); polygon != part->polygons.rend(); ++polygon) {
+            anyCorner = anyCorner || !polygon->empty();
+            if (anyCorner && model.normals.empty()) break;
+            for (auto corner = polygon->rbegin(); corner != polygon->rend(); ++corner) {
+                const std::size_t i = Vertices::at(*corner);
+                if (!vertices.hasPosition(i) || !vertices.hasNormal(i)) continue;
+                const Vec3& n = vertices.normals[i];
+                glColor3f(DARK_GREY, DARK_GREY, DARK_GREY);
+                glNormal3f(n.x, n.y, n.z);
+                return;
+            }
+        }
+    }
+    if (anyCorner) glColor3f(DARK_GREY, DARK_GREY, DARK_GREY);
+}
+
+void passUnseen(const Model& model) {
+    chance::skip(drawCount(model));
+    leaveAsDrawn(model);
 }

@@ -3,6 +3,8 @@
 // changes every frame.
 #pragma once
 
+#include <cstdint>
+
 #include "mesh/model.h"
 #include "view/math.h"
 
@@ -47,3 +49,17 @@ Vec3 viewVector(const DrawContext& context);
 // Fills one process-wide buffer: GL thread only.
 void draw(const Model& model, float redOffset, float greenOffset, float blueOffset,
           const DrawContext& context);
+
+// How many values of the generator draw(model, ...) draws: one per corner.
+std::uint64_t drawCount(const Model& model);
+
+// Leaves OpenGL's current colour and normal as draw(model, ...) does, and does nothing else: the
+// colour becomes the dark grey when the model has a corner, and, when the model has normals, the
+// normal becomes the last one draw would give (that of the last corner with a position and a
+// normal), if any.
+void leaveAsDrawn(const Model& model);
+
+// Does what draw(model, ...) does to the generator and to OpenGL's current colour and normal,
+// and nothing else: chance::skip(drawCount(model)), then leaveAsDrawn(model). For a pass whose
+// picture no one will see.
+void passUnseen(const Model& model);

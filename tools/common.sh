@@ -15,7 +15,8 @@ PACKAGES=(
     xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
     dpkg-dev lintian desktop-file-utils groff-base       # the Debian package and its checks
     appstream appstream-compose                          # its AppStream metadata checks
-    emscripten libboost-dev chromium firefox-esr         # the web build and its browser tests
+    emscripten libboost-dev zopfli                       # the web build
+    chromium firefox-esr webkit2gtk-driver               # its browser tests (WebKit: MiniBrowser)
 )
 
 # The X server screen the viewer's 1024 x 768 window fits on. -noreset: by default the server

@@ -8,6 +8,7 @@
 // set (or script) the clock.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 
@@ -18,6 +19,11 @@ void seed(unsigned int seed);
 
 // rand(): a value in 0 .. 2^31 - 1.
 int draw();
+
+// Leaves the generator as `count` calls of draw() would, without making them: in time that grows
+// with the logarithm of count once it is large. For a caller that must use up draws whose values
+// it has no use for.
+void skip(std::uint64_t count);
 
 // The calendar time in whole seconds: time(nullptr), unless a test has set a clock.
 std::time_t nowSeconds();

@@ -5,7 +5,20 @@
 
 #include <GL/gl.h>
 
+#include "app/population_draw.h"
+
 bool webFrameShown = false;
+
+// The population's pass is compiled with drawPopulation renamed to this: the population is drawn
+// only in a pass the browser will show (see webFrameShown). Any other pass does to the generator
+// and the current colour and normal what the drawing would, and computes no vertex.
+void webDrawPopulation(const World& world, const PopulationView& view) {
+    if (webFrameShown) {
+        drawPopulation(world, view);
+    } else {
+        passPopulationUnseen(world);
+    }
+}
 
 namespace {
 
@@ -44,12 +57,6 @@ void webGetFloatv(GLenum pname, GLfloat* params) {
 void webShadeModel(GLenum) {}
 
 void webHint(GLenum, GLenum) {}
-
-// The model drawing is compiled with glDrawArrays renamed to this: the creatures' triangles go to
-// WebGL only in a pass the browser will show (see webFrameShown).
-void webDrawArrays(GLenum mode, GLint first, GLsizei count) {
-    if (webFrameShown) glDrawArrays(mode, first, count);
-}
 
 // The model-view and projection matrices, the only state the shell reads in double, widened
 // from the emulation's single-precision matrices (the desktop's OpenGL keeps them in single

@@ -5,5 +5,5 @@
 // animation frame sets it (main.cpp). A pass run from inside an input handler, as breeding runs
 // one after each creature it makes, draws a picture the browser never shows, since it shows
 // nothing until the handler returns and the next animation frame draws the whole picture again:
-// such a pass does all its work, its random draws included, but the drawing of the creatures.
+// such a pass makes the random draws of the creatures' drawing and draws nothing.
 extern bool webFrameShown;

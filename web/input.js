@@ -184,8 +184,10 @@
   window.programInput = { mouse, key, LEFT, MIDDLE, BUTTON_BITS };
 
   // The help speaks of fingers or of a mouse and keys: of the device used last, or before any is
-  // used, of the device's main one.
-  const help = (touch) => document.documentElement.classList.toggle('touch-input', touch);
-  help(window.matchMedia('(pointer: coarse)').matches);
-  window.addEventListener('pointerdown', (event) => help(event.pointerType === 'touch'), true);
+  // used, of the device's main one (index.html's style, from the first paint).
+  window.addEventListener('pointerdown', (event) => {
+    const touch = event.pointerType === 'touch';
+    document.documentElement.classList.toggle('touch-input', touch);
+    document.documentElement.classList.toggle('mouse-input', !touch);
+  }, true);
 })();

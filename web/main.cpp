@@ -4,8 +4,9 @@
 // In the browser glutMainLoop does not return: it hands control back to the page, and GLUT's
 // handlers then run from the browser's event loop, the display pass once per animation frame.
 // What the display pass draws is shown when control goes back to the browser, so the redraw that
-// breeding asks for in the middle of a mouse handler could never be seen: it runs as on the
-// desktop but sends no creature to WebGL (gl_compat.h), and the next frame shows the new picture.
+// breeding asks for in the middle of a mouse handler could never be seen: it makes the random draws
+// of the desktop's pass but computes and sends no creature (gl_compat.h), and the next frame shows
+// the new picture.
 #include <cstdio>
 
 #include <GL/glut.h>
@@ -30,16 +31,30 @@ void displayFrame() {
     webFrameShown = false;
 }
 
+// The start after the window: the steps of the desktop's main, each in a task of its own, so
+// that the page paints and answers input in between. The page is told once the program takes
+// input and its first frame is on its way (Module.programStarted).
+void startLoop(void*) {
+    registerCallbacks();
+    glutDisplayFunc(displayFrame);
+    EM_ASM({
+        if (Module.programStarted) Module.programStarted();
+    });
+    glutMainLoop();
+}
+
+void initWindow(void*) {
+    ViewerWindow::instance().init(1024, 768);
+    emscripten_async_call(startLoop, nullptr, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Unbuffered, as on the desktop: a message without a line end shows at once.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
 
-    openViewerWindow(&argc, argv);
-    registerCallbacks();
-    glutDisplayFunc(displayFrame);
-
-    glutMainLoop();
-    return 0;
+    openGlutWindow(&argc, argv);
+    emscripten_async_call(initWindow, nullptr, 0);
+    emscripten_exit_with_live_runtime();
 }

@@ -1,13 +1,17 @@
-// The page around the program: it checks that the browser can draw, downloads the program and
-// its files (saying plainly which one failed, if one does), starts the program with them, shows
-// its standard output in the text panel byte by byte (and copies it to the console line by
-// line), and says in the status line when and why the program has ended.
+// The page around the program: it makes the program's WebGL context (or says that the browser
+// offers none), downloads the program and its files (saying plainly which one failed, if one
+// does), starts the program with them, shows its standard output in the text panel as it is
+// written (and copies it to the console line by line), and says in the status line when and why
+// the program has ended.
 'use strict';
 
 (function () {
+  // Without download.js the status line says so already.
+  if (!window.siteFiles) return;
   const canvas = document.getElementById('canvas');
   const output = document.getElementById('output');
   const status = document.getElementById('status');
+  const { DownloadError } = window.siteFiles;
 
   let started = false;
   let ended = false;
@@ -16,34 +20,71 @@
   let lastLine = '';
   const decoder = new TextDecoder();
 
-  // Every byte the program writes shows at once, so text without a line end is seen as soon as
-  // it is written, as in a terminal.
+  // The panel shows the text the program writes at the next frame, all that came since the last
+  // one appended at once, so text without a line end (`Starting Subdivision...`) is seen as soon
+  // as it is written, as in a terminal. The text goes into blocks of some hundred lines each:
+  // a frame's layout and appending touch only the last block, so a line costs the same however
+  // much the panel already holds.
+  const LINES_PER_BLOCK = 200;
+  let panelText = '';
+  let panelFrame = 0;
+  let block = null;
+  let blockLines = 0;
+  function showPanel() {
+    if (panelFrame !== 0) cancelAnimationFrame(panelFrame);
+    panelFrame = 0;
+    if (panelText.length === 0) return;
+    if (block === null || (blockLines >= LINES_PER_BLOCK && block.textContent.endsWith('\n'))) {
+      block = document.createElement('span');
+      block.className = 'lines';
+      output.appendChild(block);
+      blockLines = 0;
+    }
+    block.appendChild(document.createTextNode(panelText));
+    for (let at = panelText.indexOf('\n'); at >= 0; at = panelText.indexOf('\n', at + 1)) {
+      ++blockLines;
+    }
+    panelText = '';
+    output.scrollTop = output.scrollHeight;
+  }
+
   function showText(text) {
     if (text.length === 0) return;
-    output.textContent += text;
-    output.scrollTop = output.scrollHeight;
+    panelText += text;
+    if (panelFrame === 0) panelFrame = requestAnimationFrame(showPanel);
     consoleLine += text;
+    // Only new text can end a line: what came before was looked at when it came.
+    if (!text.includes('\n')) return;
     const end = consoleLine.lastIndexOf('\n');
-    if (end >= 0) {
-      for (const line of consoleLine.slice(0, end).split('\n')) {
-        console.log(line);
-        lineDone(line);
-        if (line.length > 0) lastLine = line;
-      }
-      consoleLine = consoleLine.slice(end + 1);
+    for (const line of consoleLine.slice(0, end).split('\n')) {
+      console.log(line);
+      lineDone(line);
+      if (line.length > 0) lastLine = line;
     }
+    consoleLine = consoleLine.slice(end + 1);
   }
   // Each finished line is told to the rest of the page (the screen reader's sentences about
   // breedings, announce.js) as a 'programline' event on the window.
   function lineDone(line) {
     window.dispatchEvent(new CustomEvent('programline', { detail: line }));
   }
+  // A byte of the program's output. An ASCII byte is its own character unless the decoder
+  // holds the start of a longer one; any other byte goes through the decoder.
+  let decoderHolds = false;
   function writeByte(byte) {
     if (byte === null) return;
-    showText(decoder.decode(Uint8Array.of(byte), { stream: true }));
+    if (byte < 0x80 && !decoderHolds) {
+      showText(String.fromCharCode(byte));
+      return;
+    }
+    const text = decoder.decode(Uint8Array.of(byte), { stream: true });
+    decoderHolds = text.length === 0;
+    showText(text);
   }
   function flushConsole() {
     showText(decoder.decode());
+    decoderHolds = false;
+    showPanel();
     if (consoleLine.length > 0) {
       console.log(consoleLine);
       lastLine = consoleLine;
@@ -109,95 +150,60 @@
          'Reloading the page may help.');
   });
 
-  // Whether this browser gives a page WebGL at all, asked of a canvas of its own so that the
-  // program's canvas gets its context with the program's own settings.
-  function hasWebGL() {
-    try {
-      const probe = document.createElement('canvas');
-      const gl = probe.getContext('webgl') || probe.getContext('experimental-webgl');
-      if (!gl) return false;
-      const lose = gl.getExtension('WEBGL_lose_context');
-      if (lose) lose.loseContext();
-      return true;
-    } catch (error) {
-      return false;
-    }
+  // Makes a first WebGL context in a worker and resolves once it is made, or cannot be: a
+  // browser's first context is slow to make (a software renderer's much more so), and the
+  // worker's takes that wait off the page's thread. Resolves at once where workers cannot draw.
+  function warmUpWebGL() {
+    return new Promise((resolve) => {
+      if (typeof OffscreenCanvas === 'undefined' || typeof Worker === 'undefined') {
+        resolve();
+        return;
+      }
+      const source = "'use strict';\n" +
+        "try { new OffscreenCanvas(1, 1).getContext('webgl'); } catch (error) {}\n" +
+        'postMessage(0);\n';
+      const url = URL.createObjectURL(new Blob([source], { type: 'text/javascript' }));
+      let worker;
+      const done = () => {
+        if (worker) worker.terminate();
+        URL.revokeObjectURL(url);
+        resolve();
+      };
+      try {
+        worker = new Worker(url);
+      } catch (error) {
+        done();
+        return;
+      }
+      worker.onmessage = done;
+      worker.onerror = done;
+    });
   }
 
-  // A file of the site, whole; an error that names it and says what went wrong.
-  class DownloadError extends Error {
-    constructor(name, why) {
-      super(`${name}: ${why}`);
-      this.file = name;
-      this.why = why;
-    }
-  }
-  async function download(name) {
-    let response;
+  // The program's WebGL context, or null where the browser offers none. Made here with the
+  // settings the program's GLUT asks for (WebGL 1, a depth buffer, no alpha, stencil or
+  // antialiasing), the program takes it as it is (Module.preinitializedWebGLContext).
+  // The program's GL layer enables every extension the context offers but the debugging ones as
+  // it starts, each a wait for the renderer; they are enabled here beforehand, a few a task.
+  async function programContext() {
+    await siteFiles.nextTask();
+    await warmUpWebGL();
+    const settings = { alpha: false, depth: true, stencil: false, antialias: false };
+    let context = null;
     try {
-      response = await fetch(name);
+      context = canvas.getContext('webgl', settings) ||
+        canvas.getContext('experimental-webgl', settings);
     } catch (error) {
-      throw new DownloadError(name, 'the network did not answer');
+      return null;
     }
-    if (!response.ok) {
-      throw new DownloadError(name,
-        `the server answered ${response.status} ${response.statusText}`.trim());
+    if (!context) return null;
+    const extensions = (context.getSupportedExtensions() || [])
+      .filter((name) => !name.includes('lose_context') && !name.includes('debug'));
+    for (let at = 0; at < extensions.length; at += 4) {
+      await siteFiles.nextTask();
+      for (const name of extensions.slice(at, at + 4)) context.getExtension(name);
     }
-    return response;
-  }
-  async function downloadBytes(name) {
-    const response = await download(name);
-    try {
-      return await response.arrayBuffer();
-    } catch (error) {
-      throw new DownloadError(name, 'the download broke off');
-    }
-  }
-  // The program, compiled while the other files come.
-  async function downloadProgram(name) {
-    const bytes = await downloadBytes(name);
-    try {
-      return await WebAssembly.compile(bytes);
-    } catch (error) {
-      throw new DownloadError(name, 'what arrived is not a WebAssembly program');
-    }
-  }
-  // The title picture travels compressed; it is expanded to the file the program reads. The
-  // expanded stream is read chunk by chunk, so that a damaged file is one rejected read here.
-  async function downloadTitle(name) {
-    const compressed = new Uint8Array(await downloadBytes(name));
-    const notGzip = new DownloadError(name, 'what arrived is not a gzip file');
-    if (compressed[0] !== 0x1f || compressed[1] !== 0x8b) throw notGzip;
-    const chunks = [];
-    let length = 0;
-    try {
-      const reader = new Blob([compressed]).stream()
-        .pipeThrough(new DecompressionStream('gzip')).getReader();
-      for (;;) {
-        const { done, value } = await reader.read();
-        if (done) break;
-        chunks.push(value);
-        length += value.length;
-      }
-    } catch (error) {
-      throw notGzip;
-    }
-    const bytes = new Uint8Array(length);
-    let at = 0;
-    for (const chunk of chunks) {
-      bytes.set(chunk, at);
-      at += chunk.length;
-    }
-    return bytes;
-  }
-  function loadScript(name) {
-    return new Promise((resolve, reject) => {
-      const script = document.createElement('script');
-      script.src = name;
-      script.onload = resolve;
-      script.onerror = () => reject(new DownloadError(name, 'it did not arrive'));
-      document.body.appendChild(script);
-    });
+    return context;
   }
 
   // The program's end, from exit() or Escape: the status says how it ended, and why when it
@@ -210,8 +216,18 @@
     return `The program has ended (exit status ${status}) after this message: ${lastLine}`;
   }
 
+  // The page's other scripts, which travel compressed as the program does, in the order they run.
+  const PAGE_SCRIPTS = ['input.js', 'keyboard.js', 'announce.js'];
+
   async function start() {
-    if (!hasWebGL()) {
+    // The downloads begin at once; each failure is taken up below, in order.
+    const files = Promise.all([
+      siteFiles.program('creatures.wasm.gz'), siteFiles.expanded('creatures.data.gz'),
+      siteFiles.expanded('title.raw.gz'), siteFiles.expanded('creatures.js.gz'),
+      ...PAGE_SCRIPTS.map((name) => siteFiles.expanded(`${name}.gz`))]);
+    files.catch(() => {});
+    const context = await programContext();
+    if (!context) {
       stop('This page needs WebGL, which this browser does not offer or has turned off. ' +
            'Another browser, or this one with hardware acceleration turned on, can show it.');
       return;
@@ -219,12 +235,14 @@
     let program;
     let data;
     let title;
+    let code;
+    let scripts;
     try {
+      [program, data, title, code, ...scripts] = await files;
       // The input translations come before the program, whose GLUT must find them in place.
-      [program, data, title] = await Promise.all([
-        downloadProgram('creatures.wasm'), downloadBytes('creatures.data'),
-        downloadTitle('title.raw.gz'), loadScript('input.js'), loadScript('keyboard.js'),
-        loadScript('announce.js')]);
+      for (const [i, name] of PAGE_SCRIPTS.entries()) {
+        await siteFiles.script(`${name}.gz`, scripts[i]);
+      }
     } catch (error) {
       if (error instanceof DownloadError) cannotLoad(error.file, error.why);
       else stop(`The page could not start the program (${error}). Reloading the page may help.`);
@@ -234,12 +252,15 @@
 
     window.Module = {
       canvas: canvas,
+      preinitializedWebGLContext: context,
       stdout: writeByte,
       stderr: writeByte,
       // The runtime's own notices (the emulation's warnings) are kept here, off the console.
       printErr: (text) => { window.runtimeNotices.push(text); },
+      // The program starts in a task of its own, not in the one that runs its script.
       instantiateWasm: (imports, receive) => {
-        WebAssembly.instantiate(program, imports).then((instance) => receive(instance, program),
+        WebAssembly.instantiate(program, imports).then(
+          (instance) => setTimeout(() => receive(instance, program)),
           (error) => stop(`The program could not start (${error}). Reloading the page may help.`));
         return {};
       },
@@ -247,26 +268,27 @@
       // this program was built with: the program does not start on it.
       getPreloadedPackage: (name, size) => {
         if (data.byteLength !== size) {
-          cannotLoad('creatures.data',
+          cannotLoad('creatures.data.gz',
             `it holds ${data.byteLength} bytes where this page expects ${size}`);
           Module.addRunDependency('a start creatures package of the right size');
         }
-        return data;
+        return data.buffer;
       },
       preRun: [function () {
         Module.FS.mkdir('/image_data');
         Module.FS.writeFile('/image_data/title.raw', title);
         started = true;
       }],
-      postRun: [function () {
+      // The program takes input now; its first display pass runs in the animation frame it has
+      // asked for, before the one asked for here (after its task).
+      programStarted: function () {
         if (ended) return;
         say('Running.', false);
-        // The first display pass runs in the animation frame the program asked for at start.
-        requestAnimationFrame(() => { window.firstFrameTime = performance.now(); });
+        setTimeout(() => requestAnimationFrame(() => { window.firstFrameTime = performance.now(); }));
         // The service worker keeps the site for the next visit, with or without the network
         // (where the browser offers one: not on a page opened from a file, say).
         if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
-      }],
+      },
       // exit() from the program, whether or not the runtime is kept alive (GLUT's idle handler
       // keeps it). The exception unwinds the program's stack; the window's error handler above
       // keeps it off the console.
@@ -279,7 +301,7 @@
       },
     };
     try {
-      await loadScript('creatures.js');
+      await siteFiles.script('creatures.js.gz', code);
     } catch (error) {
       cannotLoad(error.file, error.why);
     }
@@ -288,5 +310,23 @@
   window.runtimeNotices = [];
   // What the rest of the page asks: whether the program takes input now.
   window.programRunning = () => started && !ended;
-  start();
+  // Everything begins once the browser has painted the page's text: the first paint waits
+  // neither for the downloads nor for the renderer that the WebGL context keeps busy. (Where the
+  // browser does not report its paints, two frames on.)
+  let begun = false;
+  const begin = () => {
+    if (begun) return;
+    begun = true;
+    setTimeout(start);
+  };
+  if (window.PerformanceObserver && PerformanceObserver.supportedEntryTypes &&
+      PerformanceObserver.supportedEntryTypes.includes('paint')) {
+    new PerformanceObserver((list, observer) => {
+      if (list.getEntriesByName('first-contentful-paint').length === 0) return;
+      observer.disconnect();
+      begin();
+    }).observe({ type: 'paint', buffered: true });
+  } else {
+    requestAnimationFrame(() => requestAnimationFrame(begin));
+  }
 })();

@@ -627,6 +627,50 @@ World smallWorld() {
     return w;
 }
 
+// A pass no one sees leaves the generator, the current colour and normal and the matrices as the
+// drawing does, and feeds back nothing: for the awkward model (its last corner without a normal),
+// without normals, without corners, for the start creatures (tens of thousands of draws each, so
+// a jump of the generator) and for whole populations, with links and without creatures.
+TEST_F(ArrayDrawingTest, AnUnseenPassLeavesWhatTheDrawingLeaves) {
+    const DrawContext c = turnedContext();
+    const auto expectSameAftermath = [&](const auto& drawing, const auto& unseen,
+                                         const char* what) {
+        SCOPED_TRACE(what);
+        const Aftermath drawn = run(drawing, 1 << 23);
+        const Aftermath passed = run(unseen);
+        EXPECT_TRUE(passed.fed.empty());
+        EXPECT_EQ(passed.nextDraw, drawn.nextDraw);
+        EXPECT_EQ(passed.colour, drawn.colour);
+        EXPECT_EQ(passed.normal, drawn.normal);
+        EXPECT_EQ(passed.modelView, drawn.modelView);
+        EXPECT_FALSE(passed.arraysEnabled);
+    };
+    Model m = awkwardModel();
+    expectSameAftermath([&] { draw(m, 0.25f, -0.5f, 1.5f, c); }, [&] { passUnseen(m); }, "awkward");
+    m.normals.clear();
+    expectSameAftermath([&] { draw(m, 0, 0, 0, c); }, [&] { passUnseen(m); }, "no normals");
+    const Model empty = fixtures::makeModel({{0, 0, 0}}, {{"head", {{}, {}}}});
+    expectSameAftermath([&] { draw(empty, 0, 0, 0, c); }, [&] { passUnseen(empty); }, "empty");
+
+    const World& start = startWorld();
+    for (const Model& creature : start.creatures) {
+        expectSameAftermath([&] { draw(creature, 0, 0, 0, c); }, [&] { passUnseen(creature); },
+                            "start creature");
+    }
+    PopulationView view;
+    view.model = c;
+    view.hoverIndex = 1;
+    view.firstPick = 0;
+    expectSameAftermath([&] { drawPopulation(start, view); }, [&] { passPopulationUnseen(start); },
+                        "start population");
+    World linked = smallWorld();
+    expectSameAftermath([&] { drawPopulation(linked, view); },
+                        [&] { passPopulationUnseen(linked); }, "population with links");
+    linked.creatures.clear();
+    expectSameAftermath([&] { drawPopulation(linked, view); },
+                        [&] { passPopulationUnseen(linked); }, "links without creatures");
+}
+
 TEST_F(FeedbackTest, PopulationDrawsGreyLinksThenCreaturesHoveredLargerAndFirstPickRed) {
     const World world = smallWorld();
     PopulationView view;

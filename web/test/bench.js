@@ -1,15 +1,20 @@
 // The browser build's figures: the display pass of the start population and of 31 creatures (the
 // benchmark page in BUILD/bench) and the time from opening the viewer's page to its first frame
-// (median of five loads), in headless Chromium and in Firefox one after the other, and the
-// site's download size, raw and compressed.
+// (median of five loads), in headless Chromium, Firefox and WebKit one after the other; the
+// site's download size, raw and compressed; Lighthouse's mobile and desktop runs
+// (CREATURES_LIGHTHOUSE_RUNS each, 3 by default), with what a first visit fetches and the long
+// tasks of each mobile run; and the answer times of breeding clicks in Chromium (answers.js,
+// median of CREATURES_ANSWER_ROUNDS pages, 3 by default).
 //
-// Usage: node web/test/bench.js BUILD_WEB_DIR [ENGINE...]   (Firefox needs DISPLAY)
+// Usage: node web/test/bench.js BUILD_WEB_DIR [ENGINE...]   (Firefox and WebKit need DISPLAY)
 'use strict';
 
 const fs = require('node:fs');
 const path = require('node:path');
 const zlib = require('node:zlib');
 const { serve, launchBrowser } = require('./support');
+const { runLighthouse } = require('./lighthouse');
+const { measureAnswers } = require('./answers');
 
 async function displayPasses(browser, folder) {
   const { server, url } = await serve(folder);
@@ -20,6 +25,7 @@ async function displayPasses(browser, folder) {
       () => document.getElementById('output').textContent.includes('benchmark done'),
       { timeout: 300000, polling: 250 });
     const text = await page.$eval('#output', (panel) => panel.textContent);
+    await page.close();
     return text.match(/display pass[^\n]*/g) || [];
   } finally {
     server.close();
@@ -66,9 +72,51 @@ function siteSize(folder) {
   return { rows, total };
 }
 
+// A gzip -9 file of what a compressing server would compress (not what is compressed already).
+function compressedSize(name, size, folder) {
+  if (/\.(gz|png)$/.test(name)) return size;
+  return zlib.gzipSync(fs.readFileSync(path.join(folder, name)), { level: 9 }).length;
+}
+
+async function lighthouseRuns(folder, runs) {
+  const kB = (n) => `${(n / 1024).toFixed(1)} kB`;
+  for (const formFactor of ['mobile', 'desktop']) {
+    for (let run = 1; run <= runs; ++run) {
+      const result = await runLighthouse(folder, formFactor,
+        ['performance', 'best-practices', 'seo']);
+      const m = result.metrics;
+      console.log(`Lighthouse ${formFactor} run ${run}: ` +
+        Object.entries(result.scores).map(([id, score]) => `${id} ${score}`).join(', '));
+      console.log(`  FCP ${m.firstContentfulPaint} ms, LCP ${m.largestContentfulPaint} ms, ` +
+        `TBT ${m.totalBlockingTime} ms, CLS ${m.cumulativeLayoutShift}, ` +
+        `speed index ${m.speedIndex} ms, interactive ${m.interactive} ms`);
+      if (result.failed.length > 0) console.log(`  below full marks: ${result.failed.join(', ')}`);
+      if (run === 1) {
+        let raw = 0;
+        let compressed = 0;
+        for (const { name, bytes, size } of result.requests) {
+          const gzip = name.startsWith('blob:') ? 0 : compressedSize(name, size, folder);
+          console.log(`  fetched ${name.padEnd(22)} ${kB(bytes).padStart(10)}` +
+            `  (${kB(gzip)} from a compressing server)`);
+          raw += bytes;
+          compressed += gzip;
+        }
+        console.log(`  a first visit: ${kB(raw)}, from a compressing server ${kB(compressed)}`);
+      }
+      if (formFactor === 'mobile') {
+        for (const task of result.tasks) {
+          console.log(`  task at ${task.at.toFixed(0)} ms: ${task.duration.toFixed(1)} ms ` +
+            `(${(4 * task.duration).toFixed(0)} ms four times slower): ${task.cause}`);
+        }
+      }
+    }
+  }
+}
+
 async function main() {
   const build = process.argv[2] || 'build-web';
-  const engines = process.argv.length > 3 ? process.argv.slice(3) : ['chromium', 'firefox'];
+  const engines = process.argv.length > 3 ? process.argv.slice(3)
+    : ['chromium', 'firefox', 'webkit'];
   for (const engine of engines) {
     const browser = await launchBrowser(engine);
     try {
@@ -82,6 +130,21 @@ async function main() {
       await browser.close();
     }
   }
+  const browser = await launchBrowser('chromium');
+  try {
+    const answers = await measureAnswers(browser, path.join(build, 'site'),
+      Number(process.env.CREATURES_ANSWER_ROUNDS || 3));
+    console.log('Answer times in Chromium (median), ms: INP = input delay + processing + ' +
+                'presentation');
+    for (const [name, parts] of Object.entries(answers)) {
+      console.log(`  ${name.padEnd(32)} INP ${parts.inp.toFixed(0).padStart(4)} = ` +
+        `${parts.delay.toFixed(1)} + ${parts.processing.toFixed(1)} + ` +
+        `${parts.presentation.toFixed(1)}`);
+    }
+  } finally {
+    await browser.close();
+  }
+  await lighthouseRuns(path.join(build, 'site'), Number(process.env.CREATURES_LIGHTHOUSE_RUNS || 3));
   const kB = (n) => (n / 1024).toFixed(1).padStart(8);
   const { rows, total } = siteSize(path.join(build, 'site'));
   console.log('site file            raw kB   gzip -9 kB   brotli kB');

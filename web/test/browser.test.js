@@ -1,13 +1,13 @@
 // The web build in a browser, step by step beside the desktop viewer: the same script of mouse
 // and key actions (script.json from creatures_web_reference, which ran the desktop viewer through
 // it and kept its window and console after every step) is replayed on the page's canvas, and what
-// the page shows and prints is compared with the desktop's records. The session runs in Chromium
-// and in Firefox with the canvas at its full 1024 x 768, and in Chromium on a laptop's screen,
+// the page shows and prints is compared with the desktop's records. The session runs in Chromium,
+// Firefox and WebKit with the canvas at its full 1024 x 768, and in Chromium on a laptop's screen,
 // where the canvas is shown smaller and the trackball is turned with Shift and the left button.
 //
 // Environment: CREATURES_SITE (the site folder), CREATURES_REFERENCE (the desktop records),
 // CREATURES_SHOTS (optional: where the page's pictures are saved), CREATURES_ENGINES (optional:
-// the engines to run, "chromium,firefox" by default; Firefox needs DISPLAY).
+// the engines to run, "chromium,firefox,webkit" by default; Firefox and WebKit need DISPLAY).
 'use strict';
 
 const assert = require('node:assert/strict');
@@ -22,7 +22,7 @@ const {
 const SITE = process.env.CREATURES_SITE;
 const REFERENCE = process.env.CREATURES_REFERENCE;
 const SHOTS = process.env.CREATURES_SHOTS;
-const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox').split(',');
+const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox,webkit').split(',');
 
 const LOWER_HALF = { x: 0, y: 384, width: 1024, height: 384 };
 const EMPTY_SKY = [512, 40];
@@ -33,6 +33,7 @@ const SESSIONS = [
   { engine: 'chromium', screen: 'a desktop', viewport: DESKTOP, turn: 'middle' },
   { engine: 'chromium', screen: 'a laptop', viewport: LAPTOP, turn: 'shift' },
   { engine: 'firefox', screen: 'a desktop', viewport: DESKTOP, turn: 'middle' },
+  { engine: 'webkit', screen: 'a desktop', viewport: DESKTOP, turn: 'middle' },
 ].filter((session) => ENGINES.includes(session.engine));
 
 for (const session of SESSIONS) {

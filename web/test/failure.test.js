@@ -1,11 +1,11 @@
-// The ways the page can fail to start, in Chromium and in Firefox: a file of the site that does
-// not come (an error answer, a cut connection, something else in its place), a browser without
-// WebGL, and a program that ends on a bad file. Each must be said plainly in the status line,
+// The ways the page can fail to start, in Chromium, Firefox and WebKit: a file of the site that
+// does not come (an error answer, a cut connection, something else in its place), a browser
+// without WebGL, and a program that ends on a bad file. Each must be said plainly in the status line,
 // without an uncaught exception and never as "Running."; the program's own messages stay as the
 // desktop prints them.
 //
 // Environment: CREATURES_SITE (the site folder), CREATURES_ENGINES (optional: the engines to run,
-// "chromium,firefox" by default; Firefox needs DISPLAY).
+// "chromium,firefox,webkit" by default; Firefox and WebKit need DISPLAY).
 'use strict';
 
 const assert = require('node:assert/strict');
@@ -16,13 +16,18 @@ const { after, before, describe, it } = require('node:test');
 const { serve, launchBrowser } = require('./support');
 
 const SITE = process.env.CREATURES_SITE;
-const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox').split(',');
+const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox,webkit').split(',');
 const AGAIN = 'Reloading the page may help.';
 
 // The start creatures' package with the last coordinate of the first position made 1e39, beyond
 // a 32-bit float, at the same length: the reader refuses the line.
+// The start creatures' package as the page expands it.
+function startCreatures() {
+  return zlib.gunzipSync(fs.readFileSync(path.join(SITE, 'creatures.data.gz')));
+}
+
 function packageWithBadCoordinate() {
-  const data = fs.readFileSync(path.join(SITE, 'creatures.data'));
+  const data = startCreatures();
   const text = data.toString('latin1');
   const line = text.indexOf('\nv ') + 1;
   const end = text.indexOf('\n', line);
@@ -30,7 +35,7 @@ function packageWithBadCoordinate() {
   const width = end - last;
   assert.ok(width >= 4, 'a coordinate too short to replace');
   data.write('0'.repeat(width - 4) + '1e39', last, 'latin1');
-  return data;
+  return zlib.gzipSync(data);
 }
 
 for (const engine of ENGINES) {
@@ -86,19 +91,20 @@ for (const engine of ENGINES) {
     }
 
     it('names a file of the site that the server does not have, and starts nothing', async () => {
-      for (const name of ['creatures.data', 'creatures.wasm', 'title.raw.gz', 'creatures.js',
-                          'input.js']) {
+      for (const name of ['creatures.data.gz', 'creatures.wasm.gz', 'title.raw.gz',
+                          'creatures.js.gz', 'input.js.gz', 'keyboard.js.gz', 'announce.js.gz']) {
         const seen = await visit((file) => (file === name ? 404 : undefined));
-        // A script's element tells only that it did not load.
-        const why = name.endsWith('.js') ? 'it did not arrive'
-          : 'the server answered 404 Not Found';
-        assert.equal(seen.status, `The page could not load ${name}: ${why}. ${AGAIN}`);
+        assert.equal(seen.status,
+          `The page could not load ${name}: the server answered 404 Not Found. ${AGAIN}`);
         assertNeverRan(seen);
         assert.equal(seen.output, '');
       }
-      const seen = await visit((file) => (file === 'page.js' ? 404 : undefined),
-        { until: () => document.getElementById('status').textContent !== 'Loading\u2026' });
-      assert.equal(seen.status, `The page could not load page.js. ${AGAIN}`);
+      for (const name of ['download.js', 'page.js']) {
+        const seen = await visit((file) => (file === name ? 404 : undefined),
+          { until: () => document.getElementById('status').textContent !== 'Loading\u2026' });
+        assert.equal(seen.status, `The page could not load ${name}. ${AGAIN}`);
+        assert.deepEqual(seen.errors, []);
+      }
     });
 
     it('says so when a download breaks off or brings something else', async () => {
@@ -107,19 +113,26 @@ for (const engine of ENGINES) {
         `The page could not load title.raw.gz: the network did not answer. ${AGAIN}`);
       assertNeverRan(seen);
       const page = Buffer.from('<html><body>Moved</body></html>');
-      seen = await visit((file) => (file === 'creatures.wasm' ? page : undefined));
-      assert.equal(seen.status, 'The page could not load creatures.wasm: what arrived is not a ' +
-                   `WebAssembly program. ${AGAIN}`);
+      seen = await visit((file) => (file === 'creatures.wasm.gz' ? zlib.gzipSync(page) : undefined));
+      assert.equal(seen.status, 'The page could not load creatures.wasm.gz: what arrived is not ' +
+                   `a WebAssembly program. ${AGAIN}`);
       assertNeverRan(seen);
-      seen = await visit((file) => (file === 'title.raw.gz' ? page : undefined));
-      assert.equal(seen.status,
-        `The page could not load title.raw.gz: what arrived is not a gzip file. ${AGAIN}`);
-      assertNeverRan(seen);
+      for (const name of ['title.raw.gz', 'creatures.js.gz']) {
+        seen = await visit((file) => (file === name ? page : undefined));
+        assert.equal(seen.status,
+          `The page could not load ${name}: what arrived is not a gzip file. ${AGAIN}`);
+        assertNeverRan(seen);
+      }
+      // A gzip file cut short expands to an error, not to less.
       seen = await visit((file, data) =>
-        (file === 'creatures.data' ? data.subarray(1000) : undefined));
-      assert.match(seen.status, new RegExp('^The page could not load creatures.data: it holds ' +
-        `${fs.statSync(path.join(SITE, 'creatures.data')).size - 1000} bytes where this page ` +
-        `expects \\d+\\. ${AGAIN}$`));
+        (file === 'creatures.wasm.gz' ? data.subarray(0, data.length - 100) : undefined));
+      assert.equal(seen.status,
+        `The page could not load creatures.wasm.gz: what arrived is not a gzip file. ${AGAIN}`);
+      assertNeverRan(seen);
+      const short = zlib.gzipSync(startCreatures().subarray(1000));
+      seen = await visit((file) => (file === 'creatures.data.gz' ? short : undefined));
+      assert.match(seen.status, new RegExp('^The page could not load creatures.data.gz: it holds ' +
+        `${startCreatures().length - 1000} bytes where this page expects \\d+\\. ${AGAIN}$`));
       assertNeverRan(seen);
       assert.equal(seen.output, '');
     });
@@ -154,7 +167,7 @@ for (const engine of ENGINES) {
     it('says why the program ended on a bad creature file, which Escape it was not',
       async () => {
         const bad = packageWithBadCoordinate();
-        const seen = await visit((file) => (file === 'creatures.data' ? bad : undefined), {
+        const seen = await visit((file) => (file === 'creatures.data.gz' ? bad : undefined), {
           act: async (page) => {
             await page.waitForFunction(() => document.getElementById('status').textContent ===
               'Running.', { timeout: 60000 });

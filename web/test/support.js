@@ -12,6 +12,7 @@ const os = require('node:os');
 const path = require('node:path');
 const { PNG } = require('pngjs');
 const puppeteer = require('puppeteer-core');
+const { launchWebKit, initScripts } = require('./webdriver');
 
 const CONTENT_TYPES = {
   '.html': 'text/html; charset=utf-8',
@@ -29,7 +30,8 @@ const CONTENT_TYPES = {
 async function serve(folder, replace = () => undefined) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    const address = new URL(request.url, 'http://127.0.0.1');
+    const name = decodeURIComponent(address.pathname);
     const file = path.join(root, name === '/' ? 'index.html' : name);
     if (!file.startsWith(root + path.sep)) {
       response.writeHead(403).end();
@@ -46,7 +48,13 @@ async function serve(folder, replace = () => undefined) {
         return;
       }
       const type = CONTENT_TYPES[path.extname(file)] || 'application/octet-stream';
-      response.writeHead(200, { 'Content-Type': type }).end(answer || data);
+      let body = answer || data;
+      // The scripts a WebDriver page runs before the page's own (webdriver.js).
+      const init = initScripts.get(address.searchParams.get('webdriver-init'));
+      if (init && type.startsWith('text/html')) {
+        body = Buffer.from(body.toString('utf8').replace('<head>', `<head><script>${init}</script>`));
+      }
+      response.writeHead(200, { 'Content-Type': type }).end(body);
     });
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
@@ -60,8 +68,10 @@ async function serve(folder, replace = () => undefined) {
 // A browser from Debian's packages with a fresh profile that is removed on close: headless
 // Chromium (engine 'chromium'), or Firefox (engine 'firefox') in the X server of DISPLAY, since
 // a headless Firefox has no WebGL here. Their background services are off: this machine's
-// network is closed.
+// network is closed. WebKitGTK's MiniBrowser (engine 'webkit', in the X server of DISPLAY, WebGL
+// through Mesa) comes through WebDriver (webdriver.js).
 async function launchBrowser(engine = 'chromium') {
+  if (engine === 'webkit') return launchWebKit();
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), `creatures-${engine}-`));
   const common = {
     userDataDir: profile,

@@ -1,0 +1,143 @@
+// How quickly the page answers a breeding click, as Chromium reports it to the page through
+// PerformanceObserver 'event' entries: per interaction the input delay (until its first handler
+// runs), the processing (its handlers) and the presentation (until the next frame is shown),
+// which add up to its Interaction to Next Paint. The population is grown to 31 by breeding leaves
+// (with real clicks on the creatures, where the program says they stand), then measured:
+//   - a click that breeds two leaves at a population of 31 (two children: 33);
+//   - a click that breeds a creature with 14 descendants, the change rippling through them;
+//   - a click that breeds creature 1 again, which then has 30 descendants.
+'use strict';
+
+const { serve, frames } = require('./support');
+
+// Records every event entry of an interaction (a click's pointer and mouse events).
+function recordInteractions() {
+  window.interactions = new Map();
+  new PerformanceObserver((list) => {
+    for (const entry of list.getEntries()) {
+      if (!entry.interactionId) continue;
+      const seen = window.interactions.get(entry.interactionId) || [];
+      seen.push({ start: entry.startTime, processingStart: entry.processingStart,
+                  processingEnd: entry.processingEnd, duration: entry.duration });
+      window.interactions.set(entry.interactionId, seen);
+    }
+  }).observe({ type: 'event', durationThreshold: 16, buffered: true });
+}
+
+// The parts of the last interaction: input delay, processing, presentation and its whole time
+// (the longest of its entries, as Interaction to Next Paint counts it).
+function lastInteraction() {
+  const ids = [...window.interactions.keys()];
+  const entries = window.interactions.get(Math.max(...ids));
+  const start = Math.min(...entries.map((e) => e.start));
+  const processingStart = Math.min(...entries.map((e) => e.processingStart));
+  const processingEnd = Math.max(...entries.map((e) => e.processingEnd));
+  const end = Math.max(...entries.map((e) => e.start + e.duration));
+  return { inp: Math.max(...entries.map((e) => e.duration)), delay: processingStart - start,
+           processing: processingEnd - processingStart, presentation: end - processingEnd };
+}
+
+async function measureOnce(browser, folder) {
+  const site = await serve(folder);
+  const page = await browser.newPage();
+  try {
+    await page.setViewport({ width: 1100, height: 1200, deviceScaleFactor: 1 });
+    await page.evaluateOnNewDocument(recordInteractions);
+    await page.goto(site.url);
+    await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+    const box = await (await page.$('#canvas')).boundingBox();
+    const scale = box.width / 1024;
+    // Creatures' pick circles on the page, as the program gives them to the page's keyboard
+    // support (creature_marks.cpp: a header of four figures, then six per creature).
+    const circle = async (index) => {
+      const [x, y, r] = await page.evaluate((i) => {
+        const at = (Module._creatureMarks() >> 2) + 4 + 6 * i;
+        return [...Module.HEAPF32.subarray(at, at + 3)];
+      }, index);
+      return { x: box.x + x * scale, y: box.y + y * scale, r: r * scale };
+    };
+    // A point on creature `index` that no lower-numbered creature's circle covers (the pick
+    // test takes the lowest number it meets), as near its middle as there is one.
+    const where = async (index) => {
+      const target = await circle(index);
+      const others = [];
+      for (let i = 0; i < index; ++i) others.push(await circle(i));
+      let best = null;
+      for (let dy = -0.8; dy <= 0.8; dy += 0.1) {
+        for (let dx = -0.8; dx <= 0.8; dx += 0.1) {
+          const p = { x: target.x + dx * target.r, y: target.y + dy * target.r };
+          const free = others.every((o) => Math.hypot(p.x - o.x, p.y - o.y) > 1.1 * o.r);
+          const off = Math.hypot(dx, dy);
+          if (free && off <= 0.8 && (!best || off < best.off)) best = { ...p, off };
+        }
+      }
+      if (!best) throw new Error(`no point picks creature ${index} alone`);
+      return best;
+    };
+    const output = () => page.$eval('#output', (panel) => panel.textContent);
+    // Picks a, then b: b's click breeds them. Returns that click's parts.
+    const breed = async (a, b) => {
+      for (const index of [a, b]) {
+        const at = await where(index);
+        await page.mouse.move(at.x, at.y);
+        await frames(page, 2);
+        await page.mouse.click(at.x, at.y);
+        await frames(page, 3);
+      }
+      const text = await output();
+      if (!text.includes(`Breeding ${b} and ${a}\n`)) {
+        throw new Error(`the clicks on ${a} and ${b} did not breed them: ${JSON.stringify(text.slice(-300))} ${JSON.stringify([await where(a), await where(b)])}`);
+      }
+      await frames(page, 10);
+      return page.evaluate(lastInteraction);
+    };
+
+    await page.mouse.move(box.x + 512 * scale, box.y + 40 * scale);
+    await page.mouse.click(box.x + 512 * scale, box.y + 40 * scale);
+    await page.waitForFunction(() => document.getElementById('output').textContent
+      .includes('rabbit.obj'), { timeout: 60000 });
+    await frames(page, 5);
+    // The family tree: children of each creature, to count descendants.
+    const children = new Map();
+    const descendants = (i) => (children.get(i) || [])
+      .reduce((n, child) => n + 1 + descendants(child), 0);
+    let population = 3;
+    const leaves = [1];
+    while (population < 31) {
+      const leaf = leaves.shift();
+      await breed(leaf, 2);
+      children.set(leaf, [population, population + 1]);
+      leaves.push(population, population + 1);
+      population += 2;
+    }
+    const results = {};
+    const [a, b] = [leaves[0], leaves[leaves.length - 1]];
+    results['two leaves at 31'] = await breed(a, b);
+    children.set(a, [population, population + 1]);
+    population += 2;
+    const fourteen = [...children.keys()].find((i) => descendants(i) === 14);
+    results[`ripple through 14 (creature ${fourteen})`] = await breed(fourteen, 0);
+    results[`ripple through ${descendants(1)} (creature 1)`] = await breed(1, 0);
+    return results;
+  } finally {
+    await page.close();
+    site.stop();
+  }
+}
+
+// Medians over `rounds` fresh pages.
+async function measureAnswers(browser, folder, rounds) {
+  const all = [];
+  for (let i = 0; i < rounds; ++i) all.push(await measureOnce(browser, folder));
+  const median = (values) => values.sort((x, y) => x - y)[Math.floor(values.length / 2)];
+  const out = {};
+  for (const name of Object.keys(all[0])) {
+    out[name] = {};
+    for (const part of Object.keys(all[0][name])) {
+      out[name][part] = median(all.map((round) => round[name][part]));
+    }
+  }
+  return out;
+}
+
+module.exports = { measureAnswers };
