@@ -199,34 +199,33 @@ for (const engine of ENGINES) {
         'Creature 1 bred with creature 2: it, its children 3 and 4 and 2 more descendants changed.');
     });
 
-    it('moves the view by key and by the pad, turns it by Shift and an arrow and by a button',
-      async () => {
-        const start = await ringOn(2);
-        await press('l');
-        const moved = await ringOn(2);
-        assert.ok(moved.x - start.x > 20, `the ring moved by ${moved.x - start.x}`);
-        await press('Shift+ArrowRight');
-        const turned = await ringOn(2);
-        assert.ok(Math.hypot(turned.x - moved.x, turned.y - moved.y) > 5, 'no turn');
-        for (let k = 0; k < 4; ++k) await press('Tab');
-        assert.deepEqual([(await where()).focus, (await where()).ring], ['l', null]);
-        const padded = await standsAt(2);
-        await press('Enter');
-        assert.ok(await standsAt(2) - padded > 20, 'the pad did not move the view');
-        for (let k = 0; k < 4; ++k) await press('Tab');
-        assert.equal((await where()).focus, 'right');
-        const unturned = await standsAt(2);
-        await press('Enter');
-        assert.ok(Math.abs(await standsAt(2) - unturned) > 5, 'the turn button turned nothing');
-        for (let k = 0; k < 8; ++k) await press('Shift+Tab');
-        await ringOn(2);
-        // A creature's element pressed, as assistive technology presses it, is a pick.
-        await page.$eval('#creature-1', (item) => item.click());
-        await frames(page, 3);
-        assert.equal((await where()).said, 'Creature 1 picked first.');
-        await ringOn(1, /picked first$/);
-        await panelIs('rebred');
-      });
+    it('moves the view by a key and the pad, turns it by Shift+arrow and a button', async () => {
+      const start = await ringOn(2);
+      await press('l');
+      const moved = await ringOn(2);
+      assert.ok(moved.x - start.x > 20, `the ring moved by ${moved.x - start.x}`);
+      await press('Shift+ArrowRight');
+      const turned = await ringOn(2);
+      assert.ok(Math.hypot(turned.x - moved.x, turned.y - moved.y) > 5, 'no turn');
+      for (let k = 0; k < 4; ++k) await press('Tab');
+      assert.deepEqual([(await where()).focus, (await where()).ring], ['l', null]);
+      const padded = await standsAt(2);
+      await press('Enter');
+      assert.ok(await standsAt(2) - padded > 20, 'the pad did not move the view');
+      for (let k = 0; k < 4; ++k) await press('Tab');
+      assert.equal((await where()).focus, 'right');
+      const unturned = await standsAt(2);
+      await press('Enter');
+      assert.ok(Math.abs(await standsAt(2) - unturned) > 5, 'the turn button turned nothing');
+      for (let k = 0; k < 8; ++k) await press('Shift+Tab');
+      await ringOn(2);
+      // A creature's element pressed, as assistive technology presses it, is a pick.
+      await page.$eval('#creature-1', (item) => item.click());
+      await frames(page, 3);
+      assert.equal((await where()).said, 'Creature 1 picked first.');
+      await ringOn(1, /picked first$/);
+      await panelIs('rebred');
+    });
 
     it('pauses the motion by its button, and keeps the letter keys to the picture and its ' +
        'buttons when asked', async () => {
@@ -279,41 +278,37 @@ for (const engine of ENGINES) {
       assert.deepEqual(pageErrors, []);
     });
 
-    it('remembers the setting, does without storage, and fits a page 320 pixels wide',
-      async () => {
-        const again = await openPage({ width: 1100, height: 1200 });
-        assert.equal(await again.$eval('#letter-keys', (box) => box.checked), true);
-        await again.close();
-        // Storage refused, as a browser's privacy settings may: the setting lasts for the page.
-        // A window 320 by 256 pixels (1280 by 1024 at 400%): nothing scrolls sideways, and each
-        // stop of Tab is in view, uncovered, and a target of at least 24 by 24 pixels.
-        const small = await openPage({ width: 320, height: 256 }, (opened) =>
-          opened.evaluateOnNewDocument(() => Object.defineProperty(window, 'localStorage', {
-            get() { throw new DOMException('refused', 'SecurityError'); },
-          })));
-        assert.equal(await small.$eval('#letter-keys', (box) => box.checked), false);
-        await small.click('#letter-keys');
-        assert.deepEqual(await small.evaluate(() => [
-          document.getElementById('letter-keys').checked,
-          window.letterKeyAllowed({ target: document.getElementById('output') }),
-          window.letterKeyAllowed({ target: document.getElementById('canvas') })]),
-        [true, false, true]);
-        assert.equal(await small.evaluate(() => document.documentElement.scrollWidth), 320);
-        await small.focus('#canvas');
-        for (const stop of ['canvas', ...CONTROLS]) {
-          assert.deepEqual(await small.evaluate(() => {
-            const focused = document.activeElement;
-            const box = focused.getBoundingClientRect();
-            const top = document.elementFromPoint(box.x + box.width / 2, box.y + box.height / 2);
-            return [focused.id || focused.dataset.key || focused.dataset.turn,
-              box.left >= 0 && box.right <= innerWidth && box.top >= 0 && box.bottom <= innerHeight,
-              focused.contains(top), box.width >= 24 && box.height >= 24];
-          }), [stop, true, true, true]);
-          await small.keyboard.press('Tab');
-        }
-        await noViolations('320 pixels wide', small);
-        await small.close();
-        assert.deepEqual(pageErrors, []);
-      });
+    it('remembers the setting, does without storage, and fits 320 pixels of width', async () => {
+      const again = await openPage({ width: 1100, height: 1200 });
+      assert.equal(await again.$eval('#letter-keys', (box) => box.checked), true);
+      await again.close();
+      // Storage refused, as a browser's privacy settings may: the setting lasts for the page.
+      // A window 320 by 256 pixels (1280 by 1024 at 400%): nothing scrolls sideways, and each
+      // stop of Tab is in view, uncovered, and a target of at least 24 by 24 pixels.
+      const small = await openPage({ width: 320, height: 256 }, (opened) =>
+        opened.evaluateOnNewDocument(() => Object.defineProperty(window, 'localStorage', {
+          get() { throw new DOMException('refused', 'SecurityError'); },
+        })));
+      assert.equal(await small.$eval('#letter-keys', (box) => box.checked), false);
+      await small.click('#letter-keys');
+      assert.deepEqual(await small.evaluate(() => ['letter-keys', 'output', 'canvas'].map((id) =>
+        window.letterKeyAllowed({ target: document.getElementById(id) }))), [false, false, true]);
+      assert.equal(await small.evaluate(() => document.documentElement.scrollWidth), 320);
+      await small.focus('#canvas');
+      for (const stop of ['canvas', ...CONTROLS]) {
+        assert.deepEqual(await small.evaluate(() => {
+          const focused = document.activeElement;
+          const box = focused.getBoundingClientRect();
+          const top = document.elementFromPoint(box.x + box.width / 2, box.y + box.height / 2);
+          return [focused.id || focused.dataset.key || focused.dataset.turn,
+            box.left >= 0 && box.right <= innerWidth && box.top >= 0 && box.bottom <= innerHeight,
+            focused.contains(top), box.width >= 24 && box.height >= 24];
+        }), [stop, true, true, true]);
+        await small.keyboard.press('Tab');
+      }
+      await noViolations('320 pixels wide', small);
+      await small.close();
+      assert.deepEqual(pageErrors, []);
+    });
   });
 }
