@@ -1,6 +1,12 @@
 // Appended to the program's JavaScript (--post-js), so it runs before the program starts and
 // glutInit registers these handlers in place of Emscripten's own.
 
+// After each input passed to the program: while the page has paused its motion, the frame that
+// shows what the input changed (main.cpp).
+function inputTaken() {
+  Module['_frameAfterInput']();
+}
+
 // Emscripten's GLUT hands the motion callbacks the pointer's previous position instead of the
 // new one, so the creature under the mouse would always be the one under the mouse one event
 // ago. This handler passes the new position, as freeglut does on the desktop.
@@ -17,10 +23,12 @@ GLUT.onMousemove = function (event) {
     event.preventDefault();
     GLUT.saveModifiers(event);
     getWasmTableEntry(GLUT.passiveMotionFunc)(x, y);
+    inputTaken();
   } else if (GLUT.buttons != 0 && GLUT.motionFunc) {
     event.preventDefault();
     GLUT.saveModifiers(event);
     getWasmTableEntry(GLUT.motionFunc)(x, y);
+    inputTaken();
   }
 };
 
@@ -35,11 +43,15 @@ GLUT.touchHandler = function () {};
 // page, so that a click on the page's buttons or text would end the title screen.
 var glutMouseButtonDown = GLUT.onMouseButtonDown;
 GLUT.onMouseButtonDown = function (event) {
-  if (event.target == Module['canvas']) glutMouseButtonDown(event);
+  if (event.target != Module['canvas']) return;
+  glutMouseButtonDown(event);
+  inputTaken();
 };
 var glutMouseButtonUp = GLUT.onMouseButtonUp;
 GLUT.onMouseButtonUp = function (event) {
-  if (GLUT.buttons & (1 << event['button'])) glutMouseButtonUp(event);
+  if (!(GLUT.buttons & (1 << event['button']))) return;
+  glutMouseButtonUp(event);
+  inputTaken();
 };
 
 // The wheel reaches the program only over its canvas, as it would only over its window on the
@@ -52,17 +64,24 @@ GLUT.onMouseWheel = function (event) {
   var button = Browser.getMouseWheelDelta(event) > 0 ? 4 : 3;
   GLUT.saveModifiers(event);
   getWasmTableEntry(GLUT.mouseFunc)(button, 0 /* GLUT_DOWN */, Browser.mouseX, Browser.mouseY);
+  inputTaken();
 };
 
 // The program knows seven keys: i, j, k, l, u, o and Escape, and only they reach it. Emscripten's
 // GLUT passes every key it can name, from anywhere on the page, and cancels what the browser
 // would do with it, so that Tab could never move the focus, nor Enter or Space press a button;
 // the program's handlers do nothing with any other key. The page keeps the rest: the arrow keys,
-// Home, End, Enter and Space on the canvas choose and pick creatures (keyboard.js).
+// Home, End, Enter and Space on the canvas choose and pick creatures (keyboard.js). The six
+// letters come from anywhere on the page unless a setting of the page keeps them to the canvas
+// and the buttons that move and turn the view (settings.js: window.letterKeyAllowed); Escape
+// always does.
 var PROGRAM_KEYS = [105, 106, 107, 108, 117, 111, 27];  // i j k l u o, Escape
+var ESCAPE = 27;
 function programKey(event) {
   var key = GLUT.getASCIIKey(event);
-  return key !== null && PROGRAM_KEYS.indexOf(key) >= 0 ? key : null;
+  if (key === null || PROGRAM_KEYS.indexOf(key) < 0) return null;
+  if (key != ESCAPE && window.letterKeyAllowed && !window.letterKeyAllowed(event)) return null;
+  return key;
 }
 function keyHandler(callback) {
   return function (event) {
@@ -71,6 +90,7 @@ function keyHandler(callback) {
     event.preventDefault();
     GLUT.saveModifiers(event);
     getWasmTableEntry(GLUT[callback])(key, Browser.mouseX, Browser.mouseY);
+    inputTaken();
   };
 }
 GLUT.onKeydown = keyHandler('keyboardFunc');

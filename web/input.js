@@ -10,7 +10,8 @@
 //                   first one's tap: a two-finger gesture picks nothing.
 //   Shift + left    drag: a middle-button drag, for a mouse or trackpad without a middle button
 //   Ctrl + wheel    a trackpad's pinch (and Ctrl with a wheel): u or o, one press per notch
-//   the pad         the buttons under the canvas press their keys
+//   the pad         the buttons under the canvas press their keys; the turn buttons are a
+//                   middle-button drag of TURN window pixels from the middle of the picture
 //   the keyboard    on the canvas, arrow keys choose a creature and Enter picks it: keyboard.js,
 //                   which sends its clicks and drags through the helpers here
 //
@@ -25,6 +26,8 @@
   const TAP_SLOP = 12;     // CSS pixels a finger may wander and still tap
   const PINCH_STEP = 50;   // CSS pixels of change in two fingers' distance per u or o
   const WHEEL_STEP = 100;  // wheel delta (pixels) per u or o
+  const TURN = 64;         // window pixels of drag per turn
+  const TURNS = { left: [-1, 0], right: [1, 0], up: [0, -1], down: [0, 1] };
 
   // Events this script made, which its own listeners let through.
   const ours = new WeakSet();
@@ -176,12 +179,30 @@
 
   // ---- The pad ------------------------------------------------------------------------------
 
+  // A turn of the tree, way 'left', 'right', 'up' or 'down': a middle-button drag from the middle
+  // of the picture, between the middles of window pixels (where the browser's rounding of the
+  // events' coordinates and GLUT's both give back those pixels).
+  function turn(way) {
+    const box = canvas.getBoundingClientRect();
+    const onPage = (x, y) => ({ x: box.left + (x + 0.5) * box.width / canvas.width,
+                                y: box.top + (y + 0.5) * box.height / canvas.height });
+    const [x, y] = [canvas.width / 2, canvas.height / 2];
+    const [dx, dy] = TURNS[way];
+    const to = onPage(x + dx * TURN, y + dy * TURN);
+    mouse('mousedown', onPage(x, y), MIDDLE, BUTTON_BITS[MIDDLE]);
+    mouse('mousemove', to, MIDDLE, BUTTON_BITS[MIDDLE]);
+    mouse('mouseup', to, MIDDLE, 0);
+  }
+
   for (const button of document.querySelectorAll('#pad button')) {
     button.addEventListener('click', () => key(button.dataset.key));
   }
+  for (const button of document.querySelectorAll('#turn button')) {
+    button.addEventListener('click', () => turn(button.dataset.turn));
+  }
 
   // The keyboard's translations (keyboard.js) send their input the same way.
-  window.programInput = { mouse, key, LEFT, MIDDLE, BUTTON_BITS };
+  window.programInput = { mouse, key, turn, LEFT, MIDDLE, BUTTON_BITS };
 
   // The help speaks of fingers or of a mouse and keys: of the device used last, or before any is
   // used, of the device's main one (index.html's style, from the first paint).

@@ -12,7 +12,7 @@
 //   Down                 its parent
 //   Home, End            creature 0, the newest creature
 //   Page Up, Page Down   the creature numbered one less, one more
-//   Shift + arrow        turn the tree, as a middle-button drag of TURN pixels would
+//   Shift + arrow        turn the tree, as the turn buttons do (input.js)
 //
 // Where each creature stands on screen comes from the program (creature_marks.cpp). The focused
 // creature carries a ring drawn over the canvas while the keyboard is in use; for screen readers
@@ -28,7 +28,6 @@
   const HEADER = 4;
   const PER_CREATURE = 6;
   const START_NAMES = ['the bird', 'the squat one', 'the rabbit'];
-  const TURN = 64;           // window pixels of drag per Shift + arrow
   const GRID = 64;           // window pixels between the points tried for an empty spot
   const SMALLEST_RING = 12;  // CSS pixels of radius
 
@@ -86,13 +85,6 @@
     moveTo(point);
     mouse('mousedown', onPage(point), LEFT, BUTTON_BITS[LEFT]);
     mouse('mouseup', onPage(point), LEFT, 0);
-  }
-  function drag(from, to) {
-    const { mouse, MIDDLE, BUTTON_BITS } = window.programInput;
-    mouse('mousedown', onPage(from), MIDDLE, BUTTON_BITS[MIDDLE]);
-    mouse('mousemove', onPage(to), MIDDLE, BUTTON_BITS[MIDDLE]);
-    mouse('mouseup', onPage(to), MIDDLE, 0);
-    pointer = to;
   }
 
   // The first movement loads the start creatures; the click that ends the title lands on the
@@ -231,7 +223,7 @@
 
   const MOVES = ['ArrowLeft', 'ArrowRight', 'ArrowUp', 'ArrowDown', 'Home', 'End', 'PageUp',
                  'PageDown'];
-  const TURNS = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, -1], ArrowDown: [0, 1] };
+  const TURNS = { ArrowLeft: 'left', ArrowRight: 'right', ArrowUp: 'up', ArrowDown: 'down' };
 
   // Only these keys, and only on the canvas: Tab and everything else keep their meanings. A key
   // held down picks once.
@@ -249,8 +241,7 @@
     if (active === null || active >= state.creatures.length) active = 0;
     const turn = event.shiftKey && TURNS[event.key];
     if (turn) {
-      const middle = { x: canvas.width / 2, y: canvas.height / 2 };
-      drag(middle, { x: middle.x + turn[0] * TURN, y: middle.y + turn[1] * TURN });
+      window.programInput.turn(turn);
       choose(active);
     } else if (pick) {
       pickFocused(state);
@@ -284,6 +275,11 @@
   // Focus gone elsewhere in the page ends the keyboard's turn; another window or tab does not.
   canvas.addEventListener('blur', () => {
     if (document.activeElement !== canvas) keyboard = false;
+  });
+  // A turn, from the turn buttons or Shift and an arrow, is a drag that leaves the pointer where
+  // it ends.
+  canvas.addEventListener('mousedown', (event) => {
+    if (event.button === window.programInput.MIDDLE) pointer = null;
   });
   for (const type of ['pointerdown', 'pointermove']) {
     canvas.addEventListener(type, (event) => {

@@ -16,10 +16,56 @@
 #include "app/viewer_window.h"
 #include "web/gl_compat.h"
 
+namespace {
+
+// The frame loop: GLUT's idle handler advances the frame clock (the creatures' breathing) and
+// asks for the next frame, each display pass drawing the shimmer afresh. The page may pause it
+// and let it run again; once the program has ended, it stays stopped.
+bool motionPaused = false;
+bool loopStopped = false;
+
+// The idle handler registerCallbacks sets, put back when the motion runs again.
+void idleTick() {
+    ViewerWindow::instance().tick();
+}
+
+void restoreIdle(void*) {
+    if (!motionPaused && !loopStopped) glutIdleFunc(idleTick);
+}
+
+// GLUT's idle loop is a chain of timeouts of this many milliseconds.
+constexpr int IDLE_STEP_MS = 4;
+
+}  // namespace
+
 // Called by the page when the program has ended (Escape): the idle handler is dropped, so no
 // more frames are asked for. The browser keeps the page, and with it the program's memory.
 extern "C" EMSCRIPTEN_KEEPALIVE void stopFrameLoop() {
+    loopStopped = true;
     glutIdleFunc(nullptr);
+}
+
+// Called by the page to pause the motion (running 0) or let it run again (running 1). Paused,
+// the idle handler is dropped: the frame clock stands still and a frame is drawn only after an
+// input (frameAfterInput), so the picture keeps still between inputs. The handler is put back a
+// step of the idle loop later: the dropped loop's last timeout, which finds no handler and ends
+// the chain, was set before and runs first (timeouts of the same delay run in the order they were
+// set), so one chain runs, never two.
+extern "C" EMSCRIPTEN_KEEPALIVE void setMotion(int running) {
+    if (loopStopped || motionPaused == (running == 0)) return;
+    motionPaused = running == 0;
+    if (motionPaused) {
+        glutIdleFunc(nullptr);
+    } else {
+        emscripten_async_call(restoreIdle, nullptr, IDLE_STEP_MS);
+    }
+}
+
+// Called by the page's GLUT handlers after each input they pass to the program: while the motion
+// is paused, the frame that shows what the input changed (a creature under the pointer, a pick, a
+// breeding, a move or a turn of the view). While it runs, the next frame is coming anyway.
+extern "C" EMSCRIPTEN_KEEPALIVE void frameAfterInput() {
+    if (motionPaused && !loopStopped) glutPostRedisplay();
 }
 
 namespace {

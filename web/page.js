@@ -217,7 +217,7 @@
   }
 
   // The page's other scripts, which travel compressed as the program does, in the order they run.
-  const PAGE_SCRIPTS = ['input.js', 'keyboard.js', 'announce.js'];
+  const PAGE_SCRIPTS = ['input.js', 'keyboard.js', 'announce.js', 'settings.js'];
 
   async function start() {
     // The downloads begin at once; each failure is taken up below, in order.
@@ -279,11 +279,13 @@
         Module.FS.writeFile('/image_data/title.raw', title);
         started = true;
       }],
-      // The program takes input now; its first display pass runs in the animation frame it has
-      // asked for, before the one asked for here (after its task).
+      // The program takes input now (the rest of the page learns it from a 'programstarted'
+      // event on the window); its first display pass runs in the animation frame it has asked
+      // for, before the one asked for here (after its task).
       programStarted: function () {
         if (ended) return;
         say('Running.', false);
+        window.dispatchEvent(new Event('programstarted'));
         setTimeout(() => requestAnimationFrame(() => { window.firstFrameTime = performance.now(); }));
         // The service worker keeps the site for the next visit, with or without the network
         // (where the browser offers one: not on a page opened from a file, say).

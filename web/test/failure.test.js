@@ -92,7 +92,8 @@ for (const engine of ENGINES) {
 
     it('names a file of the site that the server does not have, and starts nothing', async () => {
       for (const name of ['creatures.data.gz', 'creatures.wasm.gz', 'title.raw.gz',
-                          'creatures.js.gz', 'input.js.gz', 'keyboard.js.gz', 'announce.js.gz']) {
+                          'creatures.js.gz', 'input.js.gz', 'keyboard.js.gz', 'announce.js.gz',
+                          'settings.js.gz']) {
         const seen = await visit((file) => (file === name ? 404 : undefined));
         assert.equal(seen.status,
           `The page could not load ${name}: the server answered 404 Not Found. ${AGAIN}`);

@@ -3,11 +3,15 @@
 // but keys. Tab from the top of the page to the canvas, Enter to begin, the arrow keys to find
 // creature 1, Enter twice to self-breed it, its first child bred with the bird, creature 1 bred
 // again with the rabbit (a breeding that changes a creature and its descendants), the view moved
-// by a key and by the pad, the tree turned by Shift and an arrow, Escape. After each step the
-// output panel equals the desktop's console byte for byte, the live region names the right
-// creatures, and the ring the page draws stands on the focused creature in the picture. In
-// Chromium, axe-core finds nothing to fault on the title, after the start-up load and after a
-// breeding.
+// by a key and by the pad, the tree turned by Shift and an arrow and by a turn button, the motion
+// paused and run again by its button, the letter keys kept to the picture and its buttons by the
+// setting, Escape from elsewhere on the page. After each step the output panel equals the
+// desktop's console byte for byte, the live region names the right creatures, and the ring the
+// page draws stands on the focused creature in the picture. Chromium asks for reduced motion, so
+// its session runs paused from the start: the picture keeps still between inputs, and the ring
+// and the picture follow each input. In Chromium, axe-core finds nothing to fault on the title,
+// after the start-up load, after a breeding and on a page 320 pixels wide. The setting is
+// remembered for the next visit, and the page does without storage where it is refused.
 //
 // Environment: CREATURES_SITE (the site folder), CREATURES_KEYBOARD_REFERENCE (the desktop
 // records), CREATURES_ENGINES (optional: "chromium,firefox" by default; Firefox needs DISPLAY).
@@ -16,24 +20,39 @@
 const assert = require('node:assert/strict');
 const { before, describe, it } = require('node:test');
 const { AxePuppeteer } = require('@axe-core/puppeteer');
-const { siteAndBrowser, desktopRecords, canvasImage, frames, silhouette } = require('./support');
+const {
+  siteAndBrowser, desktopRecords, canvasImage, frames, silhouette, meanDifference, WHOLE,
+} = require('./support');
 
 const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox').split(',');
 const PAD = ['i', 'j', 'k', 'l', 'u', 'o'];
+const TURN = ['left', 'right', 'up', 'down'];
+// Tab's stops after the canvas.
+const CONTROLS = [...PAD, ...TURN, 'pause', 'letter-keys', 'output'];
 
 for (const engine of ENGINES) {
   describe(`the viewer from the keyboard alone in ${engine}`, { timeout: 300000 }, () => {
     const open = siteAndBrowser(process.env.CREATURES_SITE, engine);
     const records = desktopRecords(process.env.CREATURES_KEYBOARD_REFERENCE);
+    // Where the system asks for reduced motion the page starts with its motion paused.
+    const reduced = engine === 'chromium';
     let page;
     const pageErrors = [];
 
+    async function openPage(viewport, prepare = async () => {}) {
+      const opened = await open.browser.newPage();
+      await opened.setViewport({ ...viewport, deviceScaleFactor: 1 });
+      opened.on('pageerror', (error) => pageErrors.push(error.message));
+      if (reduced) {
+        await opened.emulateMediaFeatures([{ name: 'prefers-reduced-motion', value: 'reduce' }]);
+      }
+      await prepare(opened);
+      await opened.goto(open.site.url);
+      await opened.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+      return opened;
+    }
     before(async () => {
-      page = await open.browser.newPage();
-      await page.setViewport({ width: 1100, height: 1200, deviceScaleFactor: 1 });
-      page.on('pageerror', (error) => pageErrors.push(error.message));
-      await page.goto(open.site.url);
-      await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+      page = await openPage({ width: 1100, height: 1200 });
     });
 
     const output = () => page.$eval('#output', (panel) => panel.textContent);
@@ -53,9 +72,9 @@ for (const engine of ENGINES) {
       const box = canvas.getBoundingClientRect();
       const ring = document.getElementById('ring').getBoundingClientRect();
       const scale = canvas.width / box.width;
+      const focused = document.activeElement;
       return {
-        focus: document.activeElement.id || document.activeElement.dataset.key ||
-          document.activeElement.tagName,
+        focus: focused.id || focused.dataset.key || focused.dataset.turn || focused.tagName,
         creature: item && item.id, name: item && item.getAttribute('aria-label'),
         said: document.getElementById('announcement').textContent,
         ring: document.getElementById('ring-box').hidden ? null
@@ -85,9 +104,20 @@ for (const engine of ENGINES) {
       records.console(step).length);
       assert.equal(await output(), records.console(step));
     }
-    async function noViolations(when) {
+    // Whether the picture changes over some frames without input, and whether the motion is
+    // paused, as the button says.
+    async function moving() {
+      const first = await canvasImage(page);
+      await frames(page, 6);
+      return meanDifference(first, await canvasImage(page), WHOLE) > 0;
+    }
+    const paused = () => page.$eval('#pause', (button) => button.getAttribute('aria-pressed'));
+    // Where creature id stands in the picture, left to right.
+    const standsAt = (id) => page.evaluate((i) => window.readCreatures().creatures[i].x, id);
+
+    async function noViolations(when, on = page) {
       if (engine !== 'chromium') return;
-      const { violations } = await new AxePuppeteer(page)
+      const { violations } = await new AxePuppeteer(on)
         .withTags(['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa', 'best-practice'])
         .analyze();
       assert.deepEqual(violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target)}`), [],
@@ -105,10 +135,14 @@ for (const engine of ENGINES) {
       return order;
     }
 
-    it('goes by Tab to the canvas, the pad and the panel, and back by Shift+Tab', async () => {
+    it('goes by Tab to the canvas, the pad, the settings and the panel, and back', async () => {
+      assert.equal(await page.evaluate(() =>
+        matchMedia('(prefers-reduced-motion: reduce)').matches), reduced);
+      assert.equal(await paused(), String(reduced));
       await noViolations('on the title');
-      assert.deepEqual(await visit('Tab', 8), ['canvas', ...PAD, 'output']);
-      assert.deepEqual(await visit('Shift+Tab', 7), [...PAD.slice().reverse(), 'canvas']);
+      assert.deepEqual(await visit('Tab', 14), ['canvas', ...CONTROLS]);
+      assert.deepEqual(await visit('Shift+Tab', 13),
+        [...CONTROLS.slice(0, -1).reverse(), 'canvas']);
       assert.deepEqual(await page.$eval('#canvas', (canvas) =>
         [canvas.matches(':focus-visible'), getComputedStyle(canvas).outlineStyle]),
       [true, 'solid']);
@@ -124,10 +158,13 @@ for (const engine of ENGINES) {
       assert.deepEqual(await help(), [height, 'hidden']);
       await ringOn(0, /^creature 0, start creature, the bird, no children$/);
       await noViolations('after the start-up load');
+      assert.equal(await moving(), !reduced, 'the creatures\' motion');
     });
 
     it('finds creature 1 with an arrow key and self-breeds it with Enter twice', async () => {
+      const before = await canvasImage(page);
       await press('ArrowLeft');
+      assert.ok(meanDifference(before, await canvasImage(page), WHOLE) > 0, 'no frame');
       await ringOn(1, /^creature 1, start creature, the squat one, no children$/);
       await press('Enter');
       assert.equal((await where()).said, 'Creature 1 picked first.');
@@ -162,7 +199,7 @@ for (const engine of ENGINES) {
         'Creature 1 bred with creature 2: it, its children 3 and 4 and 2 more descendants changed.');
     });
 
-    it('moves the view by key and by the pad, turns it by Shift and an arrow', async () => {
+    it('moves the view by a key and the pad, turns it by Shift+arrow and a button', async () => {
       const start = await ringOn(2);
       await press('l');
       const moved = await ringOn(2);
@@ -172,10 +209,16 @@ for (const engine of ENGINES) {
       assert.ok(Math.hypot(turned.x - moved.x, turned.y - moved.y) > 5, 'no turn');
       for (let k = 0; k < 4; ++k) await press('Tab');
       assert.deepEqual([(await where()).focus, (await where()).ring], ['l', null]);
+      const padded = await standsAt(2);
       await press('Enter');
-      for (let k = 0; k < 4; ++k) await press('Shift+Tab');
-      const padded = await ringOn(2);
-      assert.ok(padded.x - turned.x > 20, `the pad moved the ring by ${padded.x - turned.x}`);
+      assert.ok(await standsAt(2) - padded > 20, 'the pad did not move the view');
+      for (let k = 0; k < 4; ++k) await press('Tab');
+      assert.equal((await where()).focus, 'right');
+      const unturned = await standsAt(2);
+      await press('Enter');
+      assert.ok(Math.abs(await standsAt(2) - unturned) > 5, 'the turn button turned nothing');
+      for (let k = 0; k < 8; ++k) await press('Shift+Tab');
+      await ringOn(2);
       // A creature's element pressed, as assistive technology presses it, is a pick.
       await page.$eval('#creature-1', (item) => item.click());
       await frames(page, 3);
@@ -184,12 +227,87 @@ for (const engine of ENGINES) {
       await panelIs('rebred');
     });
 
-    it('ends at Escape as the desktop does', async () => {
+    it('pauses the motion by its button, and keeps the letter keys to the picture and its ' +
+       'buttons when asked', async () => {
+      for (let k = 0; k < 11; ++k) await press('Tab');
+      assert.equal((await where()).focus, 'pause');
+      // Paused, the picture keeps still until an input reaches the program: here j from the
+      // button, as the letter keys reach it from anywhere on the page unless asked otherwise.
+      if (!reduced) await press('Enter');
+      assert.deepEqual([await paused(), await moving()], ['true', false]);
+      const [x, still] = [await standsAt(2), await canvasImage(page)];
+      await press('j');
+      assert.ok(await standsAt(2) < x - 20, 'j did not move the view');
+      assert.ok(meanDifference(still, await canvasImage(page), WHOLE) > 0, 'no frame after j');
+      assert.equal(await moving(), false);
+      // Pressed again, the motion runs, until it is pressed once more.
+      await press('Enter');
+      assert.deepEqual([await paused(), await moving()], ['false', true]);
+      await press('Enter');
+      assert.deepEqual([await paused(), await moving()], ['true', false]);
+      // The setting: from the box and from the panel a letter reaches nothing (and so nothing is
+      // drawn); from a turn button and from the canvas, it does.
+      await press('Tab');
+      await press(' ');
+      assert.equal(await page.$eval('#letter-keys', (box) => box.checked), true);
+      const [kept, picture] = [await standsAt(2), await canvasImage(page)];
+      for (const key of ['l', 'Tab', 'l']) await press(key);
+      assert.equal((await where()).focus, 'output');
+      assert.equal(await standsAt(2), kept, 'l moved the view from outside the picture');
+      assert.equal(meanDifference(picture, await canvasImage(page), WHOLE), 0, 'a frame was drawn');
+      for (let k = 0; k < 3; ++k) await press('Shift+Tab');
+      assert.equal((await where()).focus, 'down');
+      await press('l');
+      const moved = await standsAt(2);
+      assert.ok(moved > kept + 20, 'l did not move the view from a turn button');
+      for (let k = 0; k < 10; ++k) await press('Shift+Tab');
+      assert.equal((await where()).focus, 'canvas');
+      await press('j');
+      assert.ok(await standsAt(2) < moved - 20, 'j did not move the view from the canvas');
+      await ringOn(1);
+      await panelIs('rebred');
+    });
+
+    it('ends at Escape as the desktop does, from anywhere on the page', async () => {
+      assert.deepEqual(await visit('Tab', 13), CONTROLS);
       await press('Escape');
       await panelIs('ended');
       assert.equal(await page.$eval('#status', (line) => line.textContent),
         'The program has ended (exit status 1).');
-      assert.deepEqual(await visit('Tab', 9), [...PAD, 'output', 'BODY', 'canvas']);
+      assert.deepEqual(await visit('Tab', 3), ['BODY', 'canvas', 'i']);
+      assert.deepEqual(pageErrors, []);
+    });
+
+    it('remembers the setting, does without storage, and fits 320 pixels of width', async () => {
+      const again = await openPage({ width: 1100, height: 1200 });
+      assert.equal(await again.$eval('#letter-keys', (box) => box.checked), true);
+      await again.close();
+      // Storage refused, as a browser's privacy settings may: the setting lasts for the page.
+      // A window 320 by 256 pixels (1280 by 1024 at 400%): nothing scrolls sideways, and each
+      // stop of Tab is in view, uncovered, and a target of at least 24 by 24 pixels.
+      const small = await openPage({ width: 320, height: 256 }, (opened) =>
+        opened.evaluateOnNewDocument(() => Object.defineProperty(window, 'localStorage', {
+          get() { throw new DOMException('refused', 'SecurityError'); },
+        })));
+      assert.equal(await small.$eval('#letter-keys', (box) => box.checked), false);
+      await small.click('#letter-keys');
+      assert.deepEqual(await small.evaluate(() => ['letter-keys', 'output', 'canvas'].map((id) =>
+        window.letterKeyAllowed({ target: document.getElementById(id) }))), [false, false, true]);
+      assert.equal(await small.evaluate(() => document.documentElement.scrollWidth), 320);
+      await small.focus('#canvas');
+      for (const stop of ['canvas', ...CONTROLS]) {
+        assert.deepEqual(await small.evaluate(() => {
+          const focused = document.activeElement;
+          const box = focused.getBoundingClientRect();
+          const top = document.elementFromPoint(box.x + box.width / 2, box.y + box.height / 2);
+          return [focused.id || focused.dataset.key || focused.dataset.turn,
+            box.left >= 0 && box.right <= innerWidth && box.top >= 0 && box.bottom <= innerHeight,
+            focused.contains(top), box.width >= 24 && box.height >= 24];
+        }), [stop, true, true, true]);
+        await small.keyboard.press('Tab');
+      }
+      await noViolations('320 pixels wide', small);
+      await small.close();
       assert.deepEqual(pageErrors, []);
     });
   });
