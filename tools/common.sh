@@ -62,6 +62,16 @@ ensure_packages() {
         "${missing[@]}"
 }
 
+# run_lintian ARGS...: lintian with a temporary folder of its own, removed after: lintian leaves
+# its index of ELF files (mldbm-elf-*) there.
+run_lintian() {
+    local dir status=0
+    dir=$(mktemp -d)
+    TMPDIR=$dir lintian "$@" || status=$?
+    rm -rf "$dir"
+    return "$status"
+}
+
 # configure_and_build DIR [CMAKE_ARGS...] [-- TARGETS...]: configures DIR (once, then keeps its
 # cache) and builds the given targets, or all, with two jobs.
 configure_and_build() {
