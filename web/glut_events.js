@@ -11,8 +11,9 @@
 //  - Browser.mouseX and mouseY (the pointer in the canvas's pixels), Browser.calculateMouseEvent
 //    and Browser.getMouseWheelDelta;
 //  - getWasmTableEntry, through which GLUT calls the program's callbacks.
-// And from the program and the page: Module['_frameAfterInput'] (main.cpp) and
-// window.letterKeyAllowed (settings.js), with Module['canvas'].
+// And from the program and the page: Module['_frameAfterInput'] (main.cpp; the link fails
+// without it, see CMakeLists.txt) and window.letterKeyAllowed (settings.js), with
+// Module['canvas'].
 
 // After each input passed to the program: while the page has paused its motion, the frame that
 // shows what the input changed (main.cpp).
