@@ -1,0 +1,157 @@
+#include "subdiv/linked_step.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "mesh/ring_walk.h"
+#include "subdiv/child_layout.h"
+#include "subdiv/limit_normals.h"
+#include "subdiv/refine_step.h"
+
+namespace subdiv {
+
+bool linksWhileRefining(const BodyPart& part, std::vector<int32_t>& cornerCount) {
+    const size_t faceCount = part.faces.size();
+    if (!refinable(part) || faceCount == 0) return true;  // nothing to link
+    const TopologyArena& a = *part.arena;
+    const size_t n = part.halfEdges.size();
+    const size_t vertexCount = part.vertices.size();
+    if (n != 3 * faceCount || vertexCount == 0) return false;
+    const RecordIndex hb = part.halfEdges[0];
+    const RecordIndex fb = part.faces[0];
+    const RecordIndex vb = part.vertices[0];
+    if (hb < 0 || static_cast<size_t>(hb) + n > a.halfEdges.size() || fb < 0 ||
+        static_cast<size_t>(fb) + faceCount > a.faces.size() || vb < 0 ||
+        static_cast<size_t>(vb) + vertexCount > a.vertices.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (part.halfEdges[i] != hb + static_cast<RecordIndex>(i)) return false;
+    }
+    for (size_t f = 0; f < faceCount; ++f) {
+        if (part.faces[f] != fb + static_cast<RecordIndex>(f)) return false;
+    }
+    for (size_t j = 0; j < vertexCount; ++j) {
+        if (part.vertices[j] != vb + static_cast<RecordIndex>(j)) return false;
+    }
+    const auto inRun = [](RecordIndex r, RecordIndex base, size_t count) {
+        return r >= base && static_cast<size_t>(r - base) < count;
+    };
+    cornerCount.assign(vertexCount, 0);
+    const HalfEdge* he = a.halfEdges.data() + hb;
+    for (size_t f = 0; f < faceCount; ++f) {
+        if (a.faces[static_cast<size_t>(fb) + f].edge != hb + static_cast<RecordIndex>(3 * f))
+            return false;
+        for (size_t k = 0; k < 3; ++k) {
+            const size_t i = 3 * f + k;
+            const HalfEdge& h = he[i];
+            const HalfEdge& next = he[3 * f + (k + 1) % 3];
+            if (h.next != hb + static_cast<RecordIndex>(3 * f + (k + 1) % 3) ||
+                !inRun(h.origin, vb, vertexCount) || h.target != next.origin ||
+                h.origin == next.origin || h.hasMidpoint != 0 ||
+                a.vertices[static_cast<size_t>(h.origin)].updated != 0) {
+                return false;
+            }
+            ++cornerCount[static_cast<size_t>(h.origin - vb)];
+            if (h.boundary != 0) continue;
+            if (!inRun(h.twin, hb, n)) return false;
+            const HalfEdge& t = he[h.twin - hb];
+            if (t.twin != hb + static_cast<RecordIndex>(i) || t.boundary != 0 ||
+                t.origin != h.target || t.target != h.origin) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The links the relink gives the children of source face f (their first half-edge is block):
+// the vertex record at each child corner, new ones made in the order of first use (child by
+// child, corner by corner: c0 e0 e2, then c1 e1, then c2), and the twin of each of the twelve
+// half-edges, NONE_INDEX on the boundary. Marks the boundary vertices and gives every corner's
+// vertex its edge and sharpness. h are the source face's half-edges, e its edge points, c its
+// vertex points.
+void Step::linkChildren(BodyPart& part, size_t f, RecordIndex block, const RecordIndex h[3],
+                        const int32_t e[3], const int32_t c[3], const HalfEdge* he,
+                        RecordIndex record[4][3], RecordIndex twin[12]) {
+    TopologyArena& arena = out_.arena;
+    Links& links = links_;
+    std::vector<RecordIndex>& recordOf = scratch_.recordOf;
+    if (recordOf.size() < result_.positions.size() - links.pointBase)
+        recordOf.resize(result_.positions.size() - links.pointBase, NONE_INDEX);
+    const int32_t corners[4][3] = {
+        {c[0], e[0], e[2]}, {e[0], c[1], e[1]}, {e[0], e[1], e[2]}, {e[2], e[1], c[2]}};
+    for (int k = 0; k < 4; ++k) {
+        for (int j = 0; j < 3; ++j) {
+            RecordIndex& r = recordOf[static_cast<size_t>(corners[k][j]) - links.pointBase];
+            if (r == NONE_INDEX) {
+                r = static_cast<RecordIndex>(arena.vertices.size());
+                arena.vertices.emplace_back().positionIndex = corners[k][j];
+                part.vertices.push_back(r);
+                scratch_.boundaryEdge.push_back(NONE_INDEX);
+            }
+            record[k][j] = r;
+        }
+    }
+
+    // Twins inside the face, and across each source edge into the block of the face beyond it.
+    const RecordIndex partBlock = block - static_cast<RecordIndex>(12 * f);
+    for (int place = 0; place < 12; ++place)
+        twin[place] = kInnerTwin[place] >= 0 ? block + kInnerTwin[place] : NONE_INDEX;
+    MeshVertex* const vx = arena.vertices.data();
+    for (int p = 0; p < 3; ++p) {
+        const int from = kFromCorner[p];
+        const int to = kToCorner[p];
+        const HalfEdge& along = he[h[p]];
+        if (along.boundary == 0) {
+            const RecordIndex t = along.twin - links.sourceBase;
+            const RecordIndex beyond = partBlock + 12 * (t / 3);
+            twin[from] = beyond + kToCorner[t % 3];
+            twin[to] = beyond + kFromCorner[t % 3];
+            continue;
+        }
+        // Boundary: both children make their ends boundary vertices; each becomes its origin's
+        // last outgoing boundary half-edge so far.
+        for (const int place : {from, to}) {
+            const RecordIndex origin = record[place / 3][place % 3];
+            const RecordIndex target = record[place / 3][(place % 3 + 1) % 3];
+            vx[origin].boundary = 1;
+            vx[target].boundary = 1;
+            scratch_.boundaryEdge[static_cast<size_t>(origin - links.vertexBase)] = block + place;
+        }
+    }
+    // Each corner's vertex takes the half-edge that starts there as its edge (the relink writes
+    // them in the order c1, c2, c0), and loses 2 of sharpness: one for the half-edge that starts
+    // there and one for the half-edge that ends there.
+    for (int k = 0; k < 4; ++k) {
+        for (const int j : {1, 2, 0}) {
+            MeshVertex& v = vx[record[k][j]];
+            v.edge = block + 3 * k + j;
+            v.sharpness -= 2;
+        }
+    }
+}
+
+// Once every face around new vertex r is written: its final edge (for a boundary vertex its last
+// outgoing boundary half-edge), its valence (the length of its ring, as the relink counts it for
+// a record it has just made), and its limit normal.
+void Step::finishVertex(BodyPart& part, const VertexLimitNormal& limit, RecordIndex r) {
+    MeshVertex& v = out_.arena.vertices[static_cast<size_t>(r)];
+    Vec3& normal = result_.normals[static_cast<size_t>(v.positionIndex)];
+    if (v.boundary != 0) {
+        v.edge = scratch_.boundaryEdge[static_cast<size_t>(r - links_.vertexBase)];
+        limit.normal(r, normal);
+        return;
+    }
+    std::vector<Vec3>& ring = scratch_.ring;
+    ring.clear();
+    for (RingWalk walk(part, r, v.edge, RingTurn::kOutgoing, "valence"); !walk.atEnd();
+         walk.advance()) {
+        ring.push_back(result_.positions[static_cast<size_t>(
+            out_.arena.vertices[static_cast<size_t>(walk.edge().target)].positionIndex)]);
+    }
+    v.valence += static_cast<int32_t>(ring.size());
+    interiorLimitNormal(ring.data(), ring.size(), v.valence, normal);
+}
+
+}  // namespace subdiv
