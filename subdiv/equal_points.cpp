@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "mesh/portable.h"
-#include "subdiv/refine_step.h"
 
 namespace subdiv {
 
@@ -31,22 +30,22 @@ uint64_t hashOf(const PointKey& k) {
     return h ^ (h >> 32);
 }
 
-int32_t Step::firstEqual(const Vec3& p) {
-    if (!exact_) {
-        exact_ = std::make_unique<HashMap<PointKey, int32_t>>();
-        for (size_t i = 0; i < result_.positions.size(); ++i) {
+int32_t FirstEqualPoint::find(const std::vector<Vec3>& points, const Vec3& p) {
+    if (!map_) {
+        map_ = std::make_unique<HashMap<PointKey, int32_t>>();
+        for (size_t i = 0; i < points.size(); ++i) {
             PointKey key;
-            if (keyOf(result_.positions[i], key)) exact_->try_emplace(key, static_cast<int32_t>(i));
+            if (keyOf(points[i], key)) map_->try_emplace(key, static_cast<int32_t>(i));
         }
     }
     PointKey key;
     if (!keyOf(p, key)) return NONE_INDEX;
-    const auto it = exact_->find(key);
-    return it == exact_->end() ? NONE_INDEX : it->second;
+    const auto it = map_->find(key);
+    return it == map_->end() ? NONE_INDEX : it->second;
 }
 
-bool Step::resolveEqualPoints() {
-    const std::vector<Vec3>& positions = result_.positions;
+bool resolveEqualPoints(Model& result, EqualPointSearch& search) {
+    const std::vector<Vec3>& positions = result.positions;
     const size_t n = positions.size();
     if (n < 2) return false;
 
@@ -57,9 +56,9 @@ bool Step::resolveEqualPoints() {
     while (bits < 8 * n)
         bits *= 2;
     const size_t mask = bits - 1;
-    Bitmap& seen = scratch_.seen;
+    Bitmap& seen = search.seen;
     seen.reset(bits);
-    std::vector<int32_t>& candidates = scratch_.candidates;
+    std::vector<int32_t>& candidates = search.candidates;
     candidates.clear();
     constexpr size_t kAhead = 16;
     size_t slot[kAhead];
@@ -72,10 +71,7 @@ bool Step::resolveEqualPoints() {
         size_t& ring = slot[i % kAhead];
         if (i >= kAhead && ring != SIZE_MAX && seen.testAndSet(ring)) {
             const size_t j = i - kAhead;
-            if ((j >> 6) < scratch_.vertexPoints.size() &&
-                ((scratch_.vertexPoints[j >> 6] >> (j & 63)) & 1u) != 0) {
-                candidates.push_back(static_cast<int32_t>(j));
-            }
+            if (search.isVertexPoint(j)) candidates.push_back(static_cast<int32_t>(j));
         }
         if (i < n) {
             ring = slotOf(i);
@@ -108,17 +104,15 @@ bool Step::resolveEqualPoints() {
             it->second = static_cast<int32_t>(i);
             continue;
         }
-        const bool vertexPoint = (i >> 6) < scratch_.vertexPoints.size() &&
-                                 ((scratch_.vertexPoints[i >> 6] >> (i & 63)) & 1u) != 0;
-        if (vertexPoint) remap.emplace(static_cast<int32_t>(i), it->second);
+        if (search.isVertexPoint(i)) remap.emplace(static_cast<int32_t>(i), it->second);
     }
     if (remap.empty()) return false;
 
     // A remapped point's corners lie in the part that made it, at old-vertex corners (flag 0):
     // the first one, its first visit, keeps the point; the later ones take the earlier index.
     bool changed = false;
-    const std::vector<size_t>& pointBegin = scratch_.pointBegin;
-    for (size_t p = 0; p < result_.parts.size() && p < pointBegin.size(); ++p) {
+    const std::vector<size_t>& pointBegin = search.pointBegin;
+    for (size_t p = 0; p < result.parts.size() && p < pointBegin.size(); ++p) {
         const size_t begin = pointBegin[p];
         const size_t end = p + 1 < pointBegin.size() ? pointBegin[p + 1] : n;
         bool any = false;
@@ -126,7 +120,7 @@ bool Step::resolveEqualPoints() {
             any = any || (static_cast<size_t>(from) >= begin && static_cast<size_t>(from) < end);
         if (!any) continue;
         HashMap<int32_t, bool> firstSeen;
-        for (Polygon& polygon : result_.parts[p].polygons) {
+        for (Polygon& polygon : result.parts[p].polygons) {
             for (Corner& corner : polygon) {
                 if (corner.flagA != 0) continue;
                 const auto it = remap.find(corner.positionIndex);

@@ -1,5 +1,4 @@
-// The search for equal points of a Loop step: a point's value as an exact key, its hash, and a
-// bitmap of hashed values.
+// The search for equal points of a Loop step.
 //
 // Where a vertex is met again in the same part, the step takes the first point of the result
 // whose x, y and z equal the vertex's point (a scan of the positions from index 0). A point's
@@ -17,9 +16,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
+#include "mesh/model.h"
+#include "mesh/portable.h"
 #include "view/math.h"
 
 namespace subdiv {
@@ -62,5 +64,53 @@ public:
 private:
     std::vector<uint64_t> words_;
 };
+
+// The first point equal to a value among the points a step has made so far: the answer for a
+// vertex whose record an earlier part made a point for. Rare, so the exact map of all points is
+// built at the first question only and kept up to date from then on.
+class FirstEqualPoint {
+public:
+    // The first of points equal to p; NONE_INDEX when there is none. points are the step's
+    // points, the ones add was told of since the map was built among them.
+    int32_t find(const std::vector<Vec3>& points, const Vec3& p);
+
+    // Point index, just appended, has the value p.
+    void add(const Vec3& p, int32_t index) {
+        PointKey key;
+        if (map_ && keyOf(p, key)) map_->try_emplace(key, index);
+    }
+
+private:
+    std::unique_ptr<HashMap<PointKey, int32_t>> map_;
+};
+
+// What a step tells the search once all its points exist, and the search's working lists.
+struct EqualPointSearch {
+    // Bit per point: made at the first visit of a vertex (its later corners may need an earlier
+    // index).
+    std::vector<uint64_t> vertexPoints;
+    // Per part: the first point it made.
+    std::vector<size_t> pointBegin;
+    // Hashed values of the points (a power of two of bits), and the vertex points whose bit an
+    // earlier point had set.
+    Bitmap seen;
+    std::vector<int32_t> candidates;
+
+    // Marks point index as a vertex's point.
+    void markVertexPoint(int32_t index) {
+        const auto bit = static_cast<size_t>(index);
+        if (vertexPoints.size() <= bit >> 6) vertexPoints.resize((bit >> 6) + 1, 0);
+        vertexPoints[bit >> 6] |= uint64_t{1} << (bit & 63);
+    }
+    bool isVertexPoint(size_t i) const {
+        return (i >> 6) < vertexPoints.size() && ((vertexPoints[i >> 6] >> (i & 63)) & 1u) != 0;
+    }
+};
+
+// Gives the later corners of every vertex point of result that equals an earlier point the index
+// of the first such point; returns whether any corner changed. A vertex point's corners lie in
+// the part that made it (search.pointBegin), at old-vertex corners (flagA 0), and its first one
+// is its first visit.
+bool resolveEqualPoints(Model& result, EqualPointSearch& search);
 
 }  // namespace subdiv

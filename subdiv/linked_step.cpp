@@ -6,13 +6,12 @@
 #include "mesh/ring_walk.h"
 #include "subdiv/child_layout.h"
 #include "subdiv/limit_normals.h"
-#include "subdiv/refine_step.h"
 
 namespace subdiv {
 
 bool linksWhileRefining(const BodyPart& part, std::vector<int32_t>& cornerCount) {
     const size_t faceCount = part.faces.size();
-    if (!refinable(part) || faceCount == 0) return true;  // nothing to link
+    if (part.polygons.empty() || !part.arena || faceCount == 0) return true;  // nothing to link
     const TopologyArena& a = *part.arena;
     const size_t n = part.halfEdges.size();
     const size_t vertexCount = part.vertices.size();
@@ -65,29 +64,35 @@ bool linksWhileRefining(const BodyPart& part, std::vector<int32_t>& cornerCount)
     return true;
 }
 
-// The links the relink gives the children of source face f (their first half-edge is block):
-// the vertex record at each child corner, new ones made in the order of first use (child by
-// child, corner by corner: c0 e0 e2, then c1 e1, then c2), and the twin of each of the twelve
-// half-edges, NONE_INDEX on the boundary. Marks the boundary vertices and gives every corner's
-// vertex its edge and sharpness. h are the source face's half-edges, e its edge points, c its
-// vertex points.
-void Step::linkChildren(BodyPart& part, size_t f, RecordIndex block, const RecordIndex h[3],
-                        const int32_t e[3], const int32_t c[3], const HalfEdge* he,
-                        RecordIndex record[4][3], RecordIndex twin[12]) {
-    TopologyArena& arena = out_.arena;
-    Links& links = links_;
+void ChildLinks::startPart(size_t i, const BodyPart& src, BodyPart& dst) {
+    part_ = &dst;
+    limit_.emplace(dst, result_.positions);
+    sourceBase_ = src.halfEdges.empty() ? 0 : src.halfEdges[0];
+    sourceVertices_ = src.vertices.empty() ? 0 : src.vertices[0];
+    vertexBase_ = static_cast<RecordIndex>(arena_.vertices.size());
+    pointBase_ = result_.positions.size();
+    cornersLeft_ = scratch_.cornerCounts[i].data();
+    scratch_.recordOf.clear();
+    scratch_.boundaryEdge.clear();
+    dst.vertices.reserve(src.vertices.size() + 3 * src.faces.size() / 2 + 8);
+}
+
+void ChildLinks::linkFace(size_t f, RecordIndex block, const RecordIndex h[3], const int32_t e[3],
+                          const int32_t c[3], const HalfEdge* he, RecordIndex record[4][3],
+                          RecordIndex twin[12]) {
+    TopologyArena& arena = arena_;
     std::vector<RecordIndex>& recordOf = scratch_.recordOf;
-    if (recordOf.size() < result_.positions.size() - links.pointBase)
-        recordOf.resize(result_.positions.size() - links.pointBase, NONE_INDEX);
+    if (recordOf.size() < result_.positions.size() - pointBase_)
+        recordOf.resize(result_.positions.size() - pointBase_, NONE_INDEX);
     const int32_t corners[4][3] = {
         {c[0], e[0], e[2]}, {e[0], c[1], e[1]}, {e[0], e[1], e[2]}, {e[2], e[1], c[2]}};
     for (int k = 0; k < 4; ++k) {
         for (int j = 0; j < 3; ++j) {
-            RecordIndex& r = recordOf[static_cast<size_t>(corners[k][j]) - links.pointBase];
+            RecordIndex& r = recordOf[static_cast<size_t>(corners[k][j]) - pointBase_];
             if (r == NONE_INDEX) {
                 r = static_cast<RecordIndex>(arena.vertices.size());
                 arena.vertices.emplace_back().positionIndex = corners[k][j];
-                part.vertices.push_back(r);
+                part_->vertices.push_back(r);
                 scratch_.boundaryEdge.push_back(NONE_INDEX);
             }
             record[k][j] = r;
@@ -104,7 +109,7 @@ void Step::linkChildren(BodyPart& part, size_t f, RecordIndex block, const Recor
         const int to = kToCorner[p];
         const HalfEdge& along = he[h[p]];
         if (along.boundary == 0) {
-            const RecordIndex t = along.twin - links.sourceBase;
+            const RecordIndex t = along.twin - sourceBase_;
             const RecordIndex beyond = partBlock + 12 * (t / 3);
             twin[from] = beyond + kToCorner[t % 3];
             twin[to] = beyond + kFromCorner[t % 3];
@@ -117,7 +122,7 @@ void Step::linkChildren(BodyPart& part, size_t f, RecordIndex block, const Recor
             const RecordIndex target = record[place / 3][(place % 3 + 1) % 3];
             vx[origin].boundary = 1;
             vx[target].boundary = 1;
-            scratch_.boundaryEdge[static_cast<size_t>(origin - links.vertexBase)] = block + place;
+            scratch_.boundaryEdge[static_cast<size_t>(origin - vertexBase_)] = block + place;
         }
     }
     // Each corner's vertex takes the half-edge that starts there as its edge (the relink writes
@@ -132,23 +137,32 @@ void Step::linkChildren(BodyPart& part, size_t f, RecordIndex block, const Recor
     }
 }
 
+void ChildLinks::faceWritten(const RecordIndex h[3], const int32_t e[3], const int32_t c[3],
+                             const bool edgeDone[3], const HalfEdge* he) {
+    for (int p = 0; p < 3; ++p) {
+        if (edgeDone[p]) finishVertex(recordOf(e[p]));
+        int32_t& left = cornersLeft_[he[h[p]].origin - sourceVertices_];
+        if (--left == 0) finishVertex(recordOf(c[p]));
+    }
+}
+
 // Once every face around new vertex r is written: its final edge (for a boundary vertex its last
 // outgoing boundary half-edge), its valence (the length of its ring, as the relink counts it for
 // a record it has just made), and its limit normal.
-void Step::finishVertex(BodyPart& part, const VertexLimitNormal& limit, RecordIndex r) {
-    MeshVertex& v = out_.arena.vertices[static_cast<size_t>(r)];
+void ChildLinks::finishVertex(RecordIndex r) {
+    MeshVertex& v = arena_.vertices[static_cast<size_t>(r)];
     Vec3& normal = result_.normals[static_cast<size_t>(v.positionIndex)];
     if (v.boundary != 0) {
-        v.edge = scratch_.boundaryEdge[static_cast<size_t>(r - links_.vertexBase)];
-        limit.normal(r, normal);
+        v.edge = scratch_.boundaryEdge[static_cast<size_t>(r - vertexBase_)];
+        limit_->normal(r, normal);
         return;
     }
     std::vector<Vec3>& ring = scratch_.ring;
     ring.clear();
-    for (RingWalk walk(part, r, v.edge, RingTurn::kOutgoing, "valence"); !walk.atEnd();
+    for (RingWalk walk(*part_, r, v.edge, RingTurn::kOutgoing, "valence"); !walk.atEnd();
          walk.advance()) {
         ring.push_back(result_.positions[static_cast<size_t>(
-            out_.arena.vertices[static_cast<size_t>(walk.edge().target)].positionIndex)]);
+            arena_.vertices[static_cast<size_t>(walk.edge().target)].positionIndex)]);
     }
     v.valence += static_cast<int32_t>(ring.size());
     interiorLimitNormal(ring.data(), ring.size(), v.valence, normal);

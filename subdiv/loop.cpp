@@ -1,5 +1,10 @@
+// The entry points of a Loop step (loop.h): the plain step that subdivide runs and that a
+// display refinement falls back to, and the display refinement that links its records as it
+// makes them where the source allows (linked_step.h) and is otherwise the plain step followed by
+// relinkHalfEdges and computeLimitNormals.
 #include "subdiv/loop.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -61,7 +66,8 @@ bool refineParts(const Model& source, Model& result, TopologyArena& arena, bool 
     arena.vertices.reserve(expectedPoints);
 
     subdiv::Output out{result, arena};
-    subdiv::Step step(source, out, link, scratch);
+    subdiv::ChildLinks links(result, arena, scratch.links);
+    subdiv::Step step(source, out, link ? &links : nullptr, scratch);
     for (size_t i = 0; i < source.parts.size(); ++i) {
         if (refinable(source.parts[i])) step.refinePart(i);
     }
@@ -101,11 +107,11 @@ Model subdivide(Model& source) {
 void subdivideLinked(const Model& source, Model& target) {
     std::printf("Starting Subdivision...");
     StepScratch& scratch = subdiv::stepScratch();
-    if (scratch.cornerCounts.size() < source.parts.size())
-        scratch.cornerCounts.resize(source.parts.size());
+    std::vector<std::vector<int32_t>>& cornerCounts = scratch.links.cornerCounts;
+    if (cornerCounts.size() < source.parts.size()) cornerCounts.resize(source.parts.size());
     bool link = true;
     for (size_t i = 0; i < source.parts.size() && link; ++i)
-        link = subdiv::linksWhileRefining(source.parts[i], scratch.cornerCounts[i]);
+        link = subdiv::linksWhileRefining(source.parts[i], cornerCounts[i]);
 
     std::shared_ptr<TopologyArena> arena = reusedArena(target);
     target.positions.clear();

@@ -50,10 +50,7 @@ int32_t Step::vertexCorner(const PointRules& rules, MeshVertex& vertex, RecordIn
         const int32_t index = append(rules.vertexPoint(v));
         vertex.updated = 1;
         made = {stamp, index};
-        const auto bit = static_cast<size_t>(index);
-        std::vector<uint64_t>& bits = scratch_.vertexPoints;
-        if (bits.size() <= bit >> 6) bits.resize((bit >> 6) + 1, 0);
-        bits[bit >> 6] |= uint64_t{1} << (bit & 63);
+        scratch_.equal.markVertexPoint(index);
         return index;
     }
     if (made.stamp == stamp) return made.index;
@@ -62,7 +59,7 @@ int32_t Step::vertexCorner(const PointRules& rules, MeshVertex& vertex, RecordIn
     // refined before, or the flag was left over): take the first equal point made so far, or
     // make the vertex's point when there is none.
     const RefinedPoint point = rules.vertexPoint(v);
-    int32_t index = firstEqual(point.position);
+    int32_t index = firstEqual_.find(result_.positions, point.position);
     if (index == NONE_INDEX) index = append(point);
     made = {stamp, index};
     return index;
@@ -84,7 +81,7 @@ void Step::refinePart(size_t i) {
     }
     const uint32_t stamp = scratch_.lastStamp;
     const size_t faceCount = src.faces.size();
-    std::vector<size_t>& pointBegin = scratch_.pointBegin;
+    std::vector<size_t>& pointBegin = scratch_.equal.pointBegin;
     if (pointBegin.size() <= i) pointBegin.resize(i + 1, result_.positions.size());
     pointBegin[i] = result_.positions.size();
     if (scratch_.made.size() < vxCount) scratch_.made.resize(vxCount);
@@ -99,16 +96,7 @@ void Step::refinePart(size_t i) {
     Polygon* const polygons = dst.polygons.data();
     MeshFace* const faceRecords = arena.faces.data();
     HalfEdge* const edgeRecords = arena.halfEdges.data();
-    const VertexLimitNormal limit(dst, result_.positions);
-    if (link_) {
-        links_.sourceBase = src.halfEdges.empty() ? 0 : src.halfEdges[0];
-        links_.vertexBase = static_cast<RecordIndex>(arena.vertices.size());
-        links_.pointBase = result_.positions.size();
-        links_.cornersLeft = scratch_.cornerCounts[i].data();
-        scratch_.recordOf.clear();
-        scratch_.boundaryEdge.clear();
-        dst.vertices.reserve(src.vertices.size() + 3 * faceCount / 2 + 8);
-    }
+    if (links_) links_->startPart(i, src, dst);
 
     for (size_t f = 0; f < faceCount; ++f) {
         // The face's cycle: start at its edge and follow next until back at the start, at most
@@ -188,17 +176,17 @@ void Step::refinePart(size_t i) {
         for (int k = 0; k < 4; ++k) {
             faceList[4 * g + k] = faceBase + k;
             faceRecords[faceBase + k] =
-                MeshFace{link_ ? block + 3 * k : NONE_INDEX, static_cast<int32_t>(4 * f) + k};
+                MeshFace{links_ ? block + 3 * k : NONE_INDEX, static_cast<int32_t>(4 * f) + k};
         }
         RecordIndex record[4][3];
         RecordIndex twin[12];
-        if (link_) linkChildren(dst, g, block, h, e, c, he, record, twin);
+        if (links_) links_->linkFace(g, block, h, e, c, he, record, twin);
         for (int k = 0; k < 4; ++k) {
             for (int j = 0; j < 3; ++j) {
                 const int place = 3 * k + j;
                 HalfEdge child;
                 if (kAlong[place] >= 0) child.sharpness = sharpness[kAlong[place]];
-                if (link_) {
+                if (links_) {
                     child.origin = record[k][j];
                     child.target = record[k][(j + 1) % 3];
                     child.face = faceBase + k;
@@ -223,17 +211,8 @@ void Step::refinePart(size_t i) {
         setTriangle(child[2], ec[0], ec[1], ec[2]);
         setTriangle(child[3], ec[2], ec[1], cc[2]);
 
-        if (link_) {
-            // New vertices whose faces are all written now are finished.
-            const auto recordOf = [this](int32_t point) {
-                return scratch_.recordOf[static_cast<size_t>(point) - links_.pointBase];
-            };
-            for (int p = 0; p < 3; ++p) {
-                if (edgeDone[p]) finishVertex(dst, limit, recordOf(e[p]));
-                int32_t& left = links_.cornersLeft[he[h[p]].origin - src.vertices[0]];
-                if (--left == 0) finishVertex(dst, limit, recordOf(c[p]));
-            }
-        }
+        // New vertices whose faces are all written now are finished.
+        if (links_) links_->faceWritten(h, e, c, edgeDone, he);
     }
     // Faces left out leave their room unused.
     dst.faces.resize(4 * children);

@@ -1,16 +1,17 @@
-// The refinement step that both entry points of loop.h run: it goes through the parts of a source
-// model and writes the refined parts, their records and points, linking the records as it goes
-// when asked to.
+// One Loop step over the parts of a model, as loop.h's entry points run it: for every source
+// face, the points of its edges and corners (point_rules.h), four children with their face and
+// half-edge records and polygons (child_layout.h), written by index in face order; the search
+// for equal points (equal_points.h) once all points exist. With ChildLinks the new records are
+// linked as they are written (linked_step.h); without, they are left blank for a relink.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "mesh/model.h"
-#include "mesh/portable.h"
 #include "subdiv/equal_points.h"
-#include "subdiv/limit_normals.h"
+#include "subdiv/linked_step.h"
 #include "subdiv/point_rules.h"
 
 namespace subdiv {
@@ -19,6 +20,7 @@ inline bool validIn(RecordIndex r, size_t size) {
     return static_cast<uint32_t>(r) < size;
 }
 
+// A part with something to refine.
 inline bool refinable(const BodyPart& part) {
     return !part.polygons.empty() && part.arena != nullptr;
 }
@@ -35,22 +37,9 @@ struct StepScratch {
     };
     std::vector<Made> made;
     uint32_t lastStamp = 0;
-    // Bit per point: made at the first visit of a vertex (its later corners may need an earlier
-    // index).
-    std::vector<uint64_t> vertexPoints;
-    // Per part: the first point it made.
-    std::vector<size_t> pointBegin;
-    // Hashed values of the points (a power of two of bits), and the vertex points whose bit an
-    // earlier point had set.
-    Bitmap seen;
-    std::vector<int32_t> candidates;
-    // Linking while refining: per part, the corner count of each source vertex; per point of the
-    // part at hand, its vertex record; per new vertex, its last outgoing boundary half-edge; the
-    // ring of the vertex being finished; the normals the step made, before the limit normals.
-    std::vector<std::vector<int32_t>> cornerCounts;
-    std::vector<RecordIndex> recordOf;
-    std::vector<RecordIndex> boundaryEdge;
-    std::vector<Vec3> ring;
+    EqualPointSearch equal;
+    LinkScratch links;
+    // The normals the step made, before a linked step's limit normals replace them.
     std::vector<Vec3> refinedNormals;
 };
 
@@ -69,21 +58,22 @@ struct Output {
 // What one step keeps while it goes through the parts.
 class Step {
 public:
-    // With link, every part has passed linksWhileRefining, which left its corner counts in the
-    // scratch.
-    Step(const Model& source, Output& out, bool link, StepScratch& scratch)
-        : source_(source), out_(out), result_(out.model), link_(link), scratch_(scratch) {
-        scratch.vertexPoints.clear();
-        scratch.pointBegin.clear();
+    // links: null to leave the new records blank, or the linking of a step whose every source
+    // part has passed linksWhileRefining.
+    Step(const Model& source, Output& out, ChildLinks* links, StepScratch& scratch)
+        : source_(source), out_(out), result_(out.model), links_(links), scratch_(scratch) {
+        scratch.equal.vertexPoints.clear();
+        scratch.equal.pointBegin.clear();
         scratch.refinedNormals.clear();
     }
 
-    // Refines source part i into result part i.
+    // Refines source part i into result part i, as loop.h's subdivide describes: prints, edits
+    // the source records' scratch fields and midpoint indices, clears the scratch flags of the
+    // part again.
     void refinePart(size_t i);
 
-    // Gives the later corners of every vertex point that equals an earlier point the index of
-    // the first such point; returns whether any corner changed.
-    bool resolveEqualPoints();
+    // Once every part is refined: see resolveEqualPoints (equal_points.h).
+    bool resolveEqualPoints() { return subdiv::resolveEqualPoints(result_, scratch_.equal); }
 
 private:
     // Appends a point and its normal; returns its index.
@@ -91,11 +81,8 @@ private:
         const auto index = static_cast<int32_t>(result_.positions.size());
         result_.positions.push_back(point.position);
         result_.normals.push_back(point.normal);
-        if (link_) scratch_.refinedNormals.push_back(point.normal);
-        if (exact_) {
-            PointKey key;
-            if (keyOf(point.position, key)) exact_->try_emplace(key, index);
-        }
+        if (links_) scratch_.refinedNormals.push_back(point.normal);
+        firstEqual_.add(point.position, index);
         return index;
     }
 
@@ -103,29 +90,12 @@ private:
     int32_t vertexCorner(const PointRules& rules, MeshVertex& vertex, RecordIndex v,
                          uint32_t stamp);
 
-    // The first point equal to p made so far; NONE_INDEX when there is none. Builds the exact
-    // index of all points on first use and keeps it up to date from then on.
-    int32_t firstEqual(const Vec3& p);
-
-    // Linking while refining (see linksWhileRefining), for the part at hand.
-    struct Links {
-        RecordIndex sourceBase = 0;      // the source part's first half-edge
-        RecordIndex vertexBase = 0;      // the new part's first vertex record
-        size_t pointBase = 0;            // the first point the part makes
-        int32_t* cornersLeft = nullptr;  // per source vertex: faces still to come
-    };
-    void linkChildren(BodyPart& part, size_t f, RecordIndex block, const RecordIndex h[3],
-                      const int32_t e[3], const int32_t c[3], const HalfEdge* he,
-                      RecordIndex record[4][3], RecordIndex twin[12]);
-    void finishVertex(BodyPart& part, const VertexLimitNormal& limit, RecordIndex r);
-
     const Model& source_;
     Output& out_;
     Model& result_;
-    bool link_;
+    ChildLinks* links_;
     StepScratch& scratch_;
-    Links links_;
-    std::unique_ptr<HashMap<PointKey, int32_t>> exact_;
+    FirstEqualPoint firstEqual_;
 };
 
 }  // namespace subdiv
