@@ -77,26 +77,22 @@ void ChildLinks::startPart(size_t i, const BodyPart& src, BodyPart& dst) {
     dst.vertices.reserve(src.vertices.size() + 3 * src.faces.size() / 2 + 8);
 }
 
-void ChildLinks::linkFace(size_t f, RecordIndex block, const RecordIndex h[3], const int32_t e[3],
-                          const int32_t c[3], const HalfEdge* he, RecordIndex record[4][3],
+void ChildLinks::linkFace(size_t f, RecordIndex block, const RecordIndex h[3],
+                          const int32_t point[6], const HalfEdge* he, RecordIndex record[6],
                           RecordIndex twin[12]) {
     TopologyArena& arena = arena_;
     std::vector<RecordIndex>& recordOf = scratch_.recordOf;
     if (recordOf.size() < result_.positions.size() - pointBase_)
         recordOf.resize(result_.positions.size() - pointBase_, NONE_INDEX);
-    const int32_t corners[4][3] = {
-        {c[0], e[0], e[2]}, {e[0], c[1], e[1]}, {e[0], e[1], e[2]}, {e[2], e[1], c[2]}};
-    for (int k = 0; k < 4; ++k) {
-        for (int j = 0; j < 3; ++j) {
-            RecordIndex& r = recordOf[static_cast<size_t>(corners[k][j]) - pointBase_];
-            if (r == NONE_INDEX) {
-                r = static_cast<RecordIndex>(arena.vertices.size());
-                arena.vertices.emplace_back().positionIndex = corners[k][j];
-                part_->vertices.push_back(r);
-                scratch_.boundaryEdge.push_back(NONE_INDEX);
-            }
-            record[k][j] = r;
+    for (const int slot : kFirstUse) {
+        RecordIndex& r = recordOf[static_cast<size_t>(point[slot]) - pointBase_];
+        if (r == NONE_INDEX) {
+            r = static_cast<RecordIndex>(arena.vertices.size());
+            arena.vertices.emplace_back().positionIndex = point[slot];
+            part_->vertices.push_back(r);
+            scratch_.boundaryEdge.push_back(NONE_INDEX);
         }
+        record[slot] = r;
     }
 
     // Twins inside the face, and across each source edge into the block of the face beyond it.
@@ -118,33 +114,42 @@ void ChildLinks::linkFace(size_t f, RecordIndex block, const RecordIndex h[3], c
         // Boundary: both children make their ends boundary vertices; each becomes its origin's
         // last outgoing boundary half-edge so far.
         for (const int place : {from, to}) {
-            const RecordIndex origin = record[place / 3][place % 3];
-            const RecordIndex target = record[place / 3][(place % 3 + 1) % 3];
+            const RecordIndex origin = record[kCornerSlot[place]];
+            const RecordIndex target = record[kCornerSlot[kNextPlace[place]]];
             vx[origin].boundary = 1;
             vx[target].boundary = 1;
             scratch_.boundaryEdge[static_cast<size_t>(origin - vertexBase_)] = block + place;
         }
     }
-    // Each corner's vertex takes the half-edge that starts there as its edge (the relink writes
-    // them in the order c1, c2, c0), and loses 2 of sharpness: one for the half-edge that starts
-    // there and one for the half-edge that ends there.
-    for (int k = 0; k < 4; ++k) {
-        for (const int j : {1, 2, 0}) {
-            MeshVertex& v = vx[record[k][j]];
-            v.edge = block + 3 * k + j;
-            v.sharpness -= 2;
+    // Each point's vertex takes the last half-edge that starts there as its edge, and loses 2 of
+    // sharpness per child corner: one for the half-edge that starts there and one for the
+    // half-edge that ends there.
+    for (int slot = 0; slot < 6; ++slot) {
+        MeshVertex& v = vx[record[slot]];
+        v.edge = block + kLastStart[slot];
+        v.sharpness -= 2 * kCornersAt[slot];
+    }
+}
+
+void ChildLinks::faceWritten(const RecordIndex h[3], const RecordIndex record[6],
+                             const bool edgeDone[3], const HalfEdge* he, MeshVertex* vx) {
+    for (int p = 0; p < 3; ++p) {
+        if (edgeDone[p]) finishVertex(record[kE0 + p]);
+        const RecordIndex origin = he[h[p]].origin;
+        if (--cornersLeft_[origin - sourceVertices_] == 0) {
+            vx[origin].updated = 0;  // its last visit
+            finishVertex(record[kC0 + p]);
         }
     }
 }
 
-void ChildLinks::faceWritten(const RecordIndex h[3], const int32_t e[3], const int32_t c[3],
-                             const bool edgeDone[3], const HalfEdge* he) {
-    for (int p = 0; p < 3; ++p) {
-        if (edgeDone[p]) finishVertex(recordOf(e[p]));
-        int32_t& left = cornersLeft_[he[h[p]].origin - sourceVertices_];
-        if (--left == 0) finishVertex(recordOf(c[p]));
-    }
-}
+namespace {
+
+// The longest ring finishVertex walks on its own; a longer one (or a broken one) takes the
+// general walk.
+constexpr size_t kShortRing = 16;
+
+}  // namespace
 
 // Once every face around new vertex r is written: its final edge (for a boundary vertex its last
 // outgoing boundary half-edge), its valence (the length of its ring, as the relink counts it for
@@ -157,15 +162,35 @@ void ChildLinks::finishVertex(RecordIndex r) {
         limit_->normal(r, normal);
         return;
     }
-    std::vector<Vec3>& ring = scratch_.ring;
-    ring.clear();
+    // The ring, walked from the vertex's edge turning twin -> next, as the relink's valence
+    // walk and the limit pass walk it.
+    const HalfEdge* const he = arena_.halfEdges.data();
+    const MeshVertex* const vx = arena_.vertices.data();
+    const Vec3* const positions = result_.positions.data();
+    const auto halfEdges = static_cast<uint32_t>(arena_.halfEdges.size());
+    Vec3 ring[kShortRing];
+    size_t count = 0;
+    for (RecordIndex e = v.edge;;) {
+        const HalfEdge& edge = he[e];
+        ring[count++] = positions[static_cast<size_t>(vx[edge.target].positionIndex)];
+        if (static_cast<uint32_t>(edge.twin) >= halfEdges) break;
+        e = he[edge.twin].next;
+        if (e == v.edge) {
+            v.valence += static_cast<int32_t>(count);
+            interiorLimitNormal(ring, count, v.valence, normal);
+            return;
+        }
+        if (count == kShortRing || static_cast<uint32_t>(e) >= halfEdges) break;
+    }
+    std::vector<Vec3>& longRing = scratch_.ring;
+    longRing.clear();
     for (RingWalk walk(*part_, r, v.edge, RingTurn::kOutgoing, "valence"); !walk.atEnd();
          walk.advance()) {
-        ring.push_back(result_.positions[static_cast<size_t>(
+        longRing.push_back(result_.positions[static_cast<size_t>(
             arena_.vertices[static_cast<size_t>(walk.edge().target)].positionIndex)]);
     }
-    v.valence += static_cast<int32_t>(ring.size());
-    interiorLimitNormal(ring.data(), ring.size(), v.valence, normal);
+    v.valence += static_cast<int32_t>(longRing.size());
+    interiorLimitNormal(longRing.data(), longRing.size(), v.valence, normal);
 }
 
 }  // namespace subdiv

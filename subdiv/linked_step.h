@@ -54,24 +54,21 @@ public:
     void startPart(size_t i, const BodyPart& src, BodyPart& dst);
 
     // The links the relink gives the children of source face f (their first half-edge is
-    // block): the vertex record at each child corner, new ones made in the order of first use
-    // (child by child, corner by corner: c0 e0 e2, then c1 e1, then c2), and the twin of each
-    // of the twelve half-edges, NONE_INDEX on the boundary. Marks the boundary vertices and
-    // gives every corner's vertex its edge and sharpness. h are the source face's half-edges,
-    // he the source's half-edge records, e its edge points, c its vertex points.
-    void linkFace(size_t f, RecordIndex block, const RecordIndex h[3], const int32_t e[3],
-                  const int32_t c[3], const HalfEdge* he, RecordIndex record[4][3],
-                  RecordIndex twin[12]);
+    // block): the vertex record of each of their points by slot (child_layout.h), new ones made
+    // in the order of first use, and the twin of each of the twelve half-edges, NONE_INDEX on the
+    // boundary. Marks the boundary vertices and gives every point's vertex its edge and
+    // sharpness. h are the source face's half-edges, he the source's half-edge records, point
+    // the children's points by slot.
+    void linkFace(size_t f, RecordIndex block, const RecordIndex h[3], const int32_t point[6],
+                  const HalfEdge* he, RecordIndex record[6], RecordIndex twin[12]);
 
     // Source face f's children are written: finishes its edge points whose faces are all
-    // written (edgeDone) and its corners' vertex points once their last face is.
-    void faceWritten(const RecordIndex h[3], const int32_t e[3], const int32_t c[3],
-                     const bool edgeDone[3], const HalfEdge* he);
+    // written (edgeDone) and its corners' vertex points once their last face is, and clears
+    // the scratch flag (updated) of a source corner at that last face, its last visit.
+    void faceWritten(const RecordIndex h[3], const RecordIndex record[6], const bool edgeDone[3],
+                     const HalfEdge* he, MeshVertex* vx);
 
 private:
-    RecordIndex recordOf(int32_t point) const {
-        return scratch_.recordOf[static_cast<size_t>(point) - pointBase_];
-    }
     void finishVertex(RecordIndex r);
 
     Model& result_;

@@ -12,24 +12,24 @@ namespace subdiv {
 
 namespace {
 
-Corner cornerAt(int32_t index, uint8_t isEdgePoint) {
-    Corner c;
-    c.flagA = isEdgePoint;
-    c.positionIndex = index;
-    c.flagB = 0;
-    c.reserved = 0;
-    c.flagC = 1;
-    c.normalSlot = index;
-    return c;
-}
-
-// Makes polygon the triangle (a, b, c), reusing its storage.
-void setTriangle(Polygon& polygon, const Corner& a, const Corner& b, const Corner& c) {
-    if (polygon.size() != 3) polygon.resize(3);
-    Corner* const corner = polygon.data();
-    corner[0] = a;
-    corner[1] = b;
-    corner[2] = c;
+// The four children's polygons from their points by slot, reusing their storage. Corners carry
+// the point as position and normal slot, flagA 1 for an edge point and 0 for a vertex's.
+void writeChildren(Polygon* child, const int32_t point[6]) {
+    for (int k = 0; k < 4; ++k) {
+        Polygon& polygon = child[k];
+        if (polygon.size() != 3) polygon.resize(3);
+        Corner* const corner = polygon.data();
+        for (int j = 0; j < 3; ++j) {
+            const int slot = kCornerSlot[3 * k + j];
+            Corner& out = corner[j];
+            out.flagA = slot >= kE0 ? 1 : 0;
+            out.positionIndex = point[slot];
+            out.flagB = 0;
+            out.reserved = 0;
+            out.flagC = 1;
+            out.normalSlot = point[slot];
+        }
+    }
 }
 
 void printBoundary() {
@@ -141,12 +141,15 @@ void Step::refinePart(size_t i) {
             if (make) {
                 index = append(rules.edgePoint(h[p]));
                 edge.midpointIndex = index;
-                edge.hasMidpoint = 1;
+                // A linked step visits each half-edge once: only the twin reads the flag again.
+                edge.hasMidpoint = links_ ? 0 : 1;
                 if (edge.boundary == 0 && validIn(edge.twin, heCount)) {
                     HalfEdge& twin = he[edge.twin];
                     twin.midpointIndex = index;
                     twin.hasMidpoint = 1;
                 }
+            } else if (links_) {
+                edge.hasMidpoint = 0;  // its last visit
             }
             if (p == 3) {
                 std::printf("Face cannot have more than three edges!!\n");
@@ -178,48 +181,49 @@ void Step::refinePart(size_t i) {
             faceRecords[faceBase + k] =
                 MeshFace{links_ ? block + 3 * k : NONE_INDEX, static_cast<int32_t>(4 * f) + k};
         }
-        RecordIndex record[4][3];
-        RecordIndex twin[12];
-        if (links_) links_->linkFace(g, block, h, e, c, he, record, twin);
-        for (int k = 0; k < 4; ++k) {
-            for (int j = 0; j < 3; ++j) {
-                const int place = 3 * k + j;
-                HalfEdge child;
-                if (kAlong[place] >= 0) child.sharpness = sharpness[kAlong[place]];
-                if (links_) {
-                    child.origin = record[k][j];
-                    child.target = record[k][(j + 1) % 3];
-                    child.face = faceBase + k;
-                    child.next = block + 3 * k + (j + 1) % 3;
-                    child.prev = block + 3 * k + (j + 2) % 3;
-                    if (twin[place] != NONE_INDEX) {
-                        child.twin = twin[place];
-                        child.boundary = 0;
-                        child.paired = 1;
-                    }
-                }
-                edgeRecords[block + place] = child;
-                edgeList[12 * g + place] = block + place;
+        const int32_t point[6] = {c[0], c[1], c[2], e[0], e[1], e[2]};  // by slot
+        HalfEdge* const child = edgeRecords + block;
+        RecordIndex* const childList = edgeList + 12 * g;
+        if (links_) {
+            RecordIndex record[6];
+            RecordIndex twin[12];
+            links_->linkFace(g, block, h, point, he, record, twin);
+            for (int place = 0; place < 12; ++place) {
+                HalfEdge& out = child[place];
+                out.origin = record[kCornerSlot[place]];
+                out.target = record[kCornerSlot[kNextPlace[place]]];
+                out.face = faceBase + place / 3;
+                out.twin = twin[place];
+                out.next = block + kNextPlace[place];
+                out.prev = block + kPrevPlace[place];
+                out.boundary = twin[place] == NONE_INDEX ? 1 : 0;
+                out.paired = twin[place] == NONE_INDEX ? 0 : 1;
+                out.hasMidpoint = 0;
+                out.sharpness = kAlong[place] >= 0 ? sharpness[kAlong[place]] : 0;
+                out.midpointIndex = NONE_INDEX;
+                childList[place] = block + place;
             }
+            writeChildren(polygons + 4 * g, point);
+            // New vertices whose faces are all written now are finished.
+            links_->faceWritten(h, record, edgeDone, he, vx);
+            continue;
         }
-        // The corners of the four children: the old vertices' (flag 0) and the edge points'.
-        const Corner cc[3] = {cornerAt(c[0], 0), cornerAt(c[1], 0), cornerAt(c[2], 0)};
-        const Corner ec[3] = {cornerAt(e[0], 1), cornerAt(e[1], 1), cornerAt(e[2], 1)};
-        Polygon* const child = polygons + 4 * g;
-        setTriangle(child[0], cc[0], ec[0], ec[2]);
-        setTriangle(child[1], ec[0], cc[1], ec[1]);
-        setTriangle(child[2], ec[0], ec[1], ec[2]);
-        setTriangle(child[3], ec[2], ec[1], cc[2]);
-
-        // New vertices whose faces are all written now are finished.
-        if (links_) links_->faceWritten(h, e, c, edgeDone, he);
+        for (int place = 0; place < 12; ++place) {
+            HalfEdge blank;
+            if (kAlong[place] >= 0) blank.sharpness = sharpness[kAlong[place]];
+            child[place] = blank;
+            childList[place] = block + place;
+        }
+        writeChildren(polygons + 4 * g, point);
     }
     // Faces left out leave their room unused.
     dst.faces.resize(4 * children);
     dst.halfEdges.resize(12 * children);
     dst.polygons.resize(4 * children);
 
-    // The scratch flags go back to 0 for the whole part.
+    // The scratch flags go back to 0 for the whole part; a linked step cleared each at its last
+    // visit.
+    if (links_) return;
     for (RecordIndex r : src.halfEdges) {
         if (validIn(r, heCount)) he[r].hasMidpoint = 0;
     }
