@@ -84,6 +84,7 @@ void ChildLinks::linkFace(size_t f, RecordIndex block, const RecordIndex h[3],
     std::vector<RecordIndex>& recordOf = scratch_.recordOf;
     if (recordOf.size() < result_.positions.size() - pointBase_)
         recordOf.resize(result_.positions.size() - pointBase_, NONE_INDEX);
+#pragma GCC unroll 6
     for (const int slot : kFirstUse) {
         RecordIndex& r = recordOf[static_cast<size_t>(point[slot]) - pointBase_];
         if (r == NONE_INDEX) {
@@ -97,6 +98,7 @@ void ChildLinks::linkFace(size_t f, RecordIndex block, const RecordIndex h[3],
 
     // Twins inside the face, and across each source edge into the block of the face beyond it.
     const RecordIndex partBlock = block - static_cast<RecordIndex>(12 * f);
+#pragma GCC unroll 12
     for (int place = 0; place < 12; ++place)
         twin[place] = kInnerTwin[place] >= 0 ? block + kInnerTwin[place] : NONE_INDEX;
     MeshVertex* const vx = arena.vertices.data();
@@ -124,6 +126,7 @@ void ChildLinks::linkFace(size_t f, RecordIndex block, const RecordIndex h[3],
     // Each point's vertex takes the last half-edge that starts there as its edge, and loses 2 of
     // sharpness per child corner: one for the half-edge that starts there and one for the
     // half-edge that ends there.
+#pragma GCC unroll 6
     for (int slot = 0; slot < 6; ++slot) {
         MeshVertex& v = vx[record[slot]];
         v.edge = block + kLastStart[slot];
@@ -143,14 +146,6 @@ void ChildLinks::faceWritten(const RecordIndex h[3], const RecordIndex record[6]
     }
 }
 
-namespace {
-
-// The longest ring finishVertex walks on its own; a longer one (or a broken one) takes the
-// general walk.
-constexpr size_t kShortRing = 16;
-
-}  // namespace
-
 // Once every face around new vertex r is written: its final edge (for a boundary vertex its last
 // outgoing boundary half-edge), its valence (the length of its ring, as the relink counts it for
 // a record it has just made), and its limit normal.
@@ -168,7 +163,7 @@ void ChildLinks::finishVertex(RecordIndex r) {
     const MeshVertex* const vx = arena_.vertices.data();
     const Vec3* const positions = result_.positions.data();
     const auto halfEdges = static_cast<uint32_t>(arena_.halfEdges.size());
-    Vec3 ring[kShortRing];
+    Vec3* const ring = ring_;
     size_t count = 0;
     for (RecordIndex e = v.edge;;) {
         const HalfEdge& edge = he[e];

@@ -82,6 +82,10 @@ private:
     RecordIndex vertexBase_ = 0;      // the new part's first vertex record
     size_t pointBase_ = 0;            // the first point the part makes
     int32_t* cornersLeft_ = nullptr;  // per source vertex: faces still to come
+    // The ring of the vertex being finished, when it is short; a longer one (or a broken one)
+    // takes the general walk.
+    static constexpr size_t kShortRing = 16;
+    Vec3 ring_[kShortRing];
 };
 
 }  // namespace subdiv

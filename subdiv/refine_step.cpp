@@ -15,10 +15,12 @@ namespace {
 // The four children's polygons from their points by slot, reusing their storage. Corners carry
 // the point as position and normal slot, flagA 1 for an edge point and 0 for a vertex's.
 void writeChildren(Polygon* child, const int32_t point[6]) {
+#pragma GCC unroll 4
     for (int k = 0; k < 4; ++k) {
         Polygon& polygon = child[k];
         if (polygon.size() != 3) polygon.resize(3);
         Corner* const corner = polygon.data();
+#pragma GCC unroll 3
         for (int j = 0; j < 3; ++j) {
             const int slot = kCornerSlot[3 * k + j];
             Corner& out = corner[j];
@@ -188,6 +190,7 @@ void Step::refinePart(size_t i) {
             RecordIndex record[6];
             RecordIndex twin[12];
             links_->linkFace(g, block, h, point, he, record, twin);
+#pragma GCC unroll 12
             for (int place = 0; place < 12; ++place) {
                 HalfEdge& out = child[place];
                 out.origin = record[kCornerSlot[place]];
@@ -208,6 +211,7 @@ void Step::refinePart(size_t i) {
             links_->faceWritten(h, record, edgeDone, he, vx);
             continue;
         }
+#pragma GCC unroll 12
         for (int place = 0; place < 12; ++place) {
             HalfEdge blank;
             if (kAlong[place] >= 0) blank.sharpness = sharpness[kAlong[place]];
