@@ -511,8 +511,9 @@ namespace linked {
 // rims, vertices where two fans touch), spread over one to three parts that share positions, and
 // now and then a pair of faces with all three edges in common.
 Model cleanMesh(std::mt19937& rng) {
-    std::uniform_int_distribution<int> percent(0, 99), sides(3, 9);
-    Model base = percent(rng) < 50 ? fixtures::uvSphere(sides(rng), sides(rng) + 1)
+    std::uniform_int_distribution<int> percent(0, 99), sides(3, 9), segments(4, 24);
+    // Poles of up to 24 neighbours: rings longer than a new vertex's walk holds in place.
+    Model base = percent(rng) < 50 ? fixtures::uvSphere(sides(rng), segments(rng))
                                    : fixtures::planarGrid(sides(rng));
     if (percent(rng) < 30) {  // bumps, so that rules do not coincide everywhere
         std::uniform_real_distribution<float> bump(-0.2f, 0.2f);
