@@ -35,7 +35,8 @@ bool linksWhileRefining(const BodyPart& part, std::vector<int32_t>& cornerCount)
 
 // The working lists of linking, kept from one step to the next: per part, the corner count of
 // each source vertex (from linksWhileRefining); per point of the part at hand, its vertex record;
-// per new vertex, its last outgoing boundary half-edge; the ring of the vertex being finished.
+// per new vertex, its last outgoing boundary half-edge; the ring of a vertex being finished whose
+// ring is too long to walk in place.
 struct LinkScratch {
     std::vector<std::vector<int32_t>> cornerCounts;
     std::vector<RecordIndex> recordOf;
