@@ -549,7 +549,8 @@ Model cleanMesh(std::mt19937& rng) {
     return fixtures::makeModel(positions, parts);
 }
 
-// Random creases, corners and normals (or none), on a built model.
+// Random creases, corners and normals (or none), and now and then scratch flags, on a built
+// model.
 void decorate(Model& m, std::mt19937& rng) {
     std::uniform_int_distribution<int> percent(0, 99);
     for (BodyPart& part : m.parts) {
@@ -565,6 +566,20 @@ void decorate(Model& m, std::mt19937& rng) {
         std::uniform_real_distribution<float> n(-1.0f, 1.0f);
         for (size_t i = 0; i < m.positions.size(); ++i)
             m.normals.push_back({n(rng), n(rng), n(rng)});
+    }
+    // Now and then scratch flags left set by someone else, which a step must not take for its own.
+    if (percent(rng) < 15) {
+        for (BodyPart& part : m.parts) {
+            for (RecordIndex h : part.halfEdges) {
+                if (percent(rng) < 10) {
+                    part.halfEdge(h).hasMidpoint = 1;
+                    part.halfEdge(h).midpointIndex = percent(rng) - 20;
+                }
+            }
+            for (RecordIndex v : part.vertices) {
+                if (percent(rng) < 10) part.vertex(v).updated = 1;
+            }
+        }
     }
 }
 
