@@ -29,3 +29,9 @@ void drawPopulation(const World& world, const PopulationView& view);
 // links, then leaveAsDrawn for every creature in index order. For a display pass whose picture
 // no one will see.
 void passPopulationUnseen(const World& world);
+
+#ifdef __EMSCRIPTEN__
+// The browser's display pass of the population (web/gl_compat.cpp): drawPopulation in a pass the
+// browser will show, passPopulationUnseen in any other, whose picture no one would see.
+void webDrawPopulation(const World& world, const PopulationView& view);
+#endif

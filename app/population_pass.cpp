@@ -16,5 +16,10 @@ void drawPopulationPass() {
     view.model.viewOffsetZ = input.viewOffsetZ;
     view.hoverIndex = input.hoverIndex;
     view.firstPick = input.firstPick;
+#ifdef __EMSCRIPTEN__
+    // The browser shows only some display passes: webDrawPopulation draws in those alone.
+    webDrawPopulation(World::instance(), view);
+#else
     drawPopulation(World::instance(), view);
+#endif
 }

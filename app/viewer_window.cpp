@@ -3,6 +3,7 @@
 #include <GL/freeglut.h>
 
 #include "app/population_pass.h"
+#include "mesh/gl_calls.h"
 #include "view/input_controller.h"
 
 ViewerWindow& ViewerWindow::instance() {
@@ -17,9 +18,9 @@ void ViewerWindow::init(int windowWidth, int windowHeight) {
     height = windowHeight;
 
     glClearColor(0.41f, 0.61f, 0.81f, 1.0f);
-    glShadeModel(GL_SMOOTH);
+    gl::shadeModel(GL_SMOOTH);
     glPolygonMode(GL_FRONT, GL_FILL);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    gl::hint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     // Every mesh is wound clockwise seen from its front; only the title quad differs.
     glFrontFace(GL_CW);
     glCullFace(GL_BACK);

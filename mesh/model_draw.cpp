@@ -9,6 +9,7 @@
 
 #include <GL/gl.h>
 
+#include "mesh/gl_calls.h"
 #include "view/chance.h"
 
 // Why client arrays filled every frame draw exactly what a glNormal3f / glColor3f / glVertex3f
@@ -209,7 +210,7 @@ void draw(const Model& model, float redOffset, float greenOffset, float blueOffs
     Vec3 normal;
     if (withNormals) {
         GLfloat current[4] = {};
-        glGetFloatv(GL_CURRENT_NORMAL, current);
+        gl::getFloatv(GL_CURRENT_NORMAL, current);
         normal = {current[0], current[1], current[2]};
     }
 
@@ -233,7 +234,7 @@ void draw(const Model& model, float redOffset, float greenOffset, float blueOffs
 
     // The current colour and normal as the last vertex calls would have left them.
     if (anyCorner) glColor3f(DARK_GREY, DARK_GREY, DARK_GREY);
-    if (withNormals) glNormal3f(normal.x, normal.y, normal.z);
+    if (withNormals) gl::normal3f(normal.x, normal.y, normal.z);
     glPopMatrix();
 }
 
@@ -259,7 +260,7 @@ void leaveAsDrawn(const Model& model) {
                 if (!vertices.hasPosition(i) || !vertices.hasNormal(i)) continue;
                 const Vec3& n = vertices.normals[i];
                 glColor3f(DARK_GREY, DARK_GREY, DARK_GREY);
-                glNormal3f(n.x, n.y, n.z);
+                gl::normal3f(n.x, n.y, n.z);
                 return;
             }
         }

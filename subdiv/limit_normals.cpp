@@ -57,11 +57,45 @@ bool VertexLimitNormal::strayEdge(RecordIndex v) const {
            part_.halfEdge(vertex.edge).boundary == 0;
 }
 
+namespace {
+
+// Tcos and Tsin of a ring of `count` points with the directions of row, term by term as the
+// general loop below adds them: x, y and z side by side in the lanes of one vector (a lane's
+// product and sum round as the single ones do), and a count known when compiling unrolls the
+// loop.
+using Lanes = float __attribute__((vector_size(16)));
+
+template <size_t kCount>
+void ringSums(const Direction* row, const Vec3* ring, size_t count, Vec3& tcos, Vec3& tsin) {
+    const size_t n = kCount > 0 ? kCount : count;
+    Lanes c = {tcos.x, tcos.y, tcos.z, 0.0f};
+    Lanes s = {tsin.x, tsin.y, tsin.z, 0.0f};
+#pragma GCC unroll 8
+    for (size_t k = 0; k < n; ++k) {
+        const Lanes p = {ring[k].x, ring[k].y, ring[k].z, 0.0f};
+        c += row[k].c * p;
+        s += row[k].s * p;
+    }
+    tcos = {c[0], c[1], c[2]};
+    tsin = {s[0], s[1], s[2]};
+}
+
+}  // namespace
+
 bool interiorLimitNormal(const Vec3* ring, size_t count, int32_t n, Vec3& out) {
     // Tsin x Tcos with the angles of the valence.
     const Direction* row = directionsOf(n);
     Vec3 tcos{};
     Vec3 tsin{};
+    if (row && count == static_cast<size_t>(n)) {
+        // The ring of a counted valence; 6 for every new vertex inside a refined surface.
+        if (count == 6) {
+            ringSums<6>(row, ring, count, tcos, tsin);
+        } else {
+            ringSums<0>(row, ring, count, tcos, tsin);
+        }
+        return unitOf(cross(tsin, tcos), out);
+    }
     for (size_t k = 0; k < count; ++k) {
         const Direction d =
             row && k < static_cast<size_t>(n) ? row[k] : ringDirection(static_cast<int32_t>(k), n);

@@ -511,8 +511,9 @@ namespace linked {
 // rims, vertices where two fans touch), spread over one to three parts that share positions, and
 // now and then a pair of faces with all three edges in common.
 Model cleanMesh(std::mt19937& rng) {
-    std::uniform_int_distribution<int> percent(0, 99), sides(3, 9);
-    Model base = percent(rng) < 50 ? fixtures::uvSphere(sides(rng), sides(rng) + 1)
+    std::uniform_int_distribution<int> percent(0, 99), sides(3, 9), segments(4, 24);
+    // Poles of up to 24 neighbours: rings longer than a new vertex's walk holds in place.
+    Model base = percent(rng) < 50 ? fixtures::uvSphere(sides(rng), segments(rng))
                                    : fixtures::planarGrid(sides(rng));
     if (percent(rng) < 30) {  // bumps, so that rules do not coincide everywhere
         std::uniform_real_distribution<float> bump(-0.2f, 0.2f);
@@ -548,7 +549,8 @@ Model cleanMesh(std::mt19937& rng) {
     return fixtures::makeModel(positions, parts);
 }
 
-// Random creases, corners and normals (or none), on a built model.
+// Random creases, corners and normals (or none), and now and then scratch flags, on a built
+// model.
 void decorate(Model& m, std::mt19937& rng) {
     std::uniform_int_distribution<int> percent(0, 99);
     for (BodyPart& part : m.parts) {
@@ -564,6 +566,20 @@ void decorate(Model& m, std::mt19937& rng) {
         std::uniform_real_distribution<float> n(-1.0f, 1.0f);
         for (size_t i = 0; i < m.positions.size(); ++i)
             m.normals.push_back({n(rng), n(rng), n(rng)});
+    }
+    // Now and then scratch flags left set by someone else, which a step must not take for its own.
+    if (percent(rng) < 15) {
+        for (BodyPart& part : m.parts) {
+            for (RecordIndex h : part.halfEdges) {
+                if (percent(rng) < 10) {
+                    part.halfEdge(h).hasMidpoint = 1;
+                    part.halfEdge(h).midpointIndex = percent(rng) - 20;
+                }
+            }
+            for (RecordIndex v : part.vertices) {
+                if (percent(rng) < 10) part.vertex(v).updated = 1;
+            }
+        }
     }
 }
 

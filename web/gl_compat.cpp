@@ -6,12 +6,14 @@
 #include <GL/gl.h>
 
 #include "app/population_draw.h"
+#include "mesh/gl_calls.h"
 
 bool webFrameShown = false;
 
-// The population's pass is compiled with drawPopulation renamed to this: the population is drawn
-// only in a pass the browser will show (see webFrameShown). Any other pass does to the generator
-// and the current colour and normal what the drawing would, and computes no vertex.
+// The population's pass calls this in place of drawPopulation (app/population_pass.cpp): the
+// population is drawn only in a pass the browser will show (see webFrameShown). Any other pass
+// does to the generator and the current colour and normal what the drawing would, and computes no
+// vertex.
 void webDrawPopulation(const World& world, const PopulationView& view) {
     if (webFrameShown) {
         drawPopulation(world, view);
@@ -27,13 +29,10 @@ GLfloat currentNormal[3] = {0.0f, 0.0f, 1.0f};
 
 }  // namespace
 
-extern "C" {
-
-// The model drawing is compiled with glNormal3f and glGetFloatv renamed to these two. The
-// emulation takes a normal only between glBegin and glEnd, and keeps no current normal to read
-// back; the drawing sets one after its arrays and reads it before them, so here it is kept aside.
-// Every vertex the drawing sends takes its normal from the normal array, so what is drawn does
-// not depend on it.
+// The stand-ins of mesh/gl_calls.h. The emulation takes a normal only between glBegin and glEnd,
+// and keeps no current normal to read back; the model drawing sets one after its arrays and reads
+// it before them, so here it is kept aside. Every vertex the drawing sends takes its normal from
+// the normal array, so what is drawn does not depend on it.
 void webNormal3f(GLfloat x, GLfloat y, GLfloat z) {
     currentNormal[0] = x;
     currentNormal[1] = y;
@@ -50,13 +49,14 @@ void webGetFloatv(GLenum pname, GLfloat* params) {
     glGetFloatv(pname, params);
 }
 
-// The window's start-up state is compiled with glShadeModel and glHint renamed to these two.
 // WebGL always interpolates colours across a triangle, which is what GL_SMOOTH asks for (the
 // emulation has only a stub that warns). The perspective correction hint is no target in WebGL,
 // which always corrects for perspective, and a hint may be ignored anyway.
 void webShadeModel(GLenum) {}
 
 void webHint(GLenum, GLenum) {}
+
+extern "C" {
 
 // The model-view and projection matrices, the only state the shell reads in double, widened
 // from the emulation's single-precision matrices (the desktop's OpenGL keeps them in single

@@ -1,5 +1,19 @@
 // Appended to the program's JavaScript (--post-js), so it runs before the program starts and
 // glutInit registers these handlers in place of Emscripten's own.
+//
+// What it takes from inside Emscripten 3.1.6, none of it documented; the build stops when any is
+// missing from the Emscripten it uses (check_emscripten.cmake):
+//  - GLUT's input handlers, replaced or wrapped: onMousemove, onMouseButtonDown, onMouseButtonUp,
+//    onMouseWheel, onKeydown, onKeyup and touchHandler, which glutInit looks up by these names;
+//  - what they read and call: GLUT.buttons (the buttons held, kept by onMouseButtonDown and
+//    onMouseButtonUp), the program's callbacks GLUT.motionFunc, passiveMotionFunc, mouseFunc,
+//    keyboardFunc and keyboardUpFunc, GLUT.saveModifiers and GLUT.getASCIIKey;
+//  - Browser.mouseX and mouseY (the pointer in the canvas's pixels), Browser.calculateMouseEvent
+//    and Browser.getMouseWheelDelta;
+//  - getWasmTableEntry, through which GLUT calls the program's callbacks.
+// And from the program and the page: Module['_frameAfterInput'] (main.cpp; the link fails
+// without it, see CMakeLists.txt) and window.letterKeyAllowed (settings.js), with
+// Module['canvas'].
 
 // After each input passed to the program: while the page has paused its motion, the frame that
 // shows what the input changed (main.cpp).
