@@ -157,12 +157,20 @@ protected:
     fs::path dir_;
 };
 
-using BadStartFileDeathTest = BadStartFile;
+// The death tests fork: the child loads from the scratch directory this process made and
+// removes. A child started afresh ("threadsafe") would run SetUp again and end, with the
+// program, before its TearDown removed the directory of its own.
+class BadStartFileDeathTest : public BadStartFile {
+protected:
+    void SetUp() override {
+        GTEST_FLAG_SET(death_test_style, "fast");
+        BadStartFile::SetUp();
+    }
+};
 
 // ---- Files that end the program ----------------------------------------------------------------
 
 TEST_F(BadStartFileDeathTest, MissingOrUnreadableFile) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     fs::remove(dir_ / "model_data" / "squant1.obj");
     // The bird is read completely before the squant is opened.
     EXPECT_EXIT(loadDying(dir_), ::testing::ExitedWithCode(255),
@@ -178,7 +186,6 @@ TEST_F(BadStartFileDeathTest, MissingOrUnreadableFile) {
 }
 
 TEST_F(BadStartFileDeathTest, MalformedLinesEndTheProgramWithStatusOne) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     struct Case {
         std::string text;
         std::string message;
@@ -210,7 +217,6 @@ TEST_F(BadStartFileDeathTest, MalformedLinesEndTheProgramWithStatusOne) {
 }
 
 TEST_F(BadStartFileDeathTest, TruncatedFileEndsTheProgramWhenALineIsCut) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     // Cut inside a position line, after its second number.
     edit("bird1.obj", [](const std::string& text) {
         const size_t line = text.find("\nv ", 1000);
@@ -235,7 +241,6 @@ TEST_F(BadStartFileDeathTest, TruncatedFileEndsTheProgramWhenALineIsCut) {
 }
 
 TEST_F(BadStartFileDeathTest, TabsAreNotSeparators) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     // "v<tab>x y z" is a word of its own, not a keyword: the positions are never read, and the
     // first face points past them.
     long firstFace = 0;
@@ -262,7 +267,6 @@ TEST_F(BadStartFileDeathTest, TabsAreNotSeparators) {
 }
 
 TEST_F(BadStartFileDeathTest, ARingThatDoesNotCloseEndsTheProgram) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     // The edge 1-2 is shared by three triangles, two of them running the same way.
     write("bird1.obj",
           "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nv 0 0 1\ng head\n"

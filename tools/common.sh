@@ -2,17 +2,23 @@
 # missing ones, configuring and building, and running a command in a virtual X server.
 # Source it from the repository root.
 
-# Everything to build the viewer and every test, and to run them without a display.
-PACKAGES=(
-    g++ clang cmake make pkg-config git                  # compilers and build
-    libclang-rt-14-dev                                   # clang's sanitizer and fuzzer runtimes
-    clang-format clang-tidy                              # formatting and static checks
+# What the g++ build in build/ and its tests need, and the formatting check (tools/test quick).
+BUILD_PACKAGES=(
+    g++ cmake make pkg-config git                        # compiler and build
+    clang-format                                         # formatting
     freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri       # GLUT, GLU, Mesa's software renderer
     libabsl-dev                                          # small containers in the core
     libfreetype-dev fonts-dejavu-core                    # the title picture
     libgtest-dev libgmock-dev libbenchmark-dev           # tests and benchmarks
     libosd-dev                                           # OpenSubdiv, a reference in the tests
     xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
+)
+
+# Everything to build the viewer and every test, and to run them without a display.
+PACKAGES=(
+    "${BUILD_PACKAGES[@]}"
+    clang libclang-rt-14-dev                             # clang, its sanitizer and fuzzer runtimes
+    clang-tidy                                           # static checks
     dpkg-dev lintian desktop-file-utils groff-base       # the Debian package and its checks
     appstream appstream-compose                          # its AppStream metadata checks
     emscripten libboost-dev zopfli                       # the web build
@@ -27,14 +33,21 @@ XVFB_ARGS=(-screen 0 1280x1024x24 -nolisten tcp -noreset)
 log() { printf '\n==> %s\n' "$*"; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
 
-# Installs the packages in PACKAGES that are not installed yet, as root or through sudo.
-ensure_packages() {
-    local missing=() package
-    for package in "${PACKAGES[@]}"; do
+# missing_packages PACKAGE...: prints those of the named Debian packages that are not installed,
+# one a line.
+missing_packages() {
+    local package
+    for package in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-            missing+=("$package")
+            printf '%s\n' "$package"
         fi
     done
+}
+
+# Installs the packages in PACKAGES that are not installed yet, as root or through sudo.
+ensure_packages() {
+    local missing=()
+    mapfile -t missing < <(missing_packages "${PACKAGES[@]}")
     if ((${#missing[@]} == 0)); then
         return 0
     fi
@@ -47,6 +60,16 @@ ensure_packages() {
     "${run[@]}" apt-get update -q
     DEBIAN_FRONTEND=noninteractive "${run[@]}" apt-get install -y -q --no-install-recommends \
         "${missing[@]}"
+}
+
+# run_lintian ARGS...: lintian with a temporary folder of its own, removed after: lintian leaves
+# its index of ELF files (mldbm-elf-*) there.
+run_lintian() {
+    local dir status=0
+    dir=$(mktemp -d)
+    TMPDIR=$dir lintian "$@" || status=$?
+    rm -rf "$dir"
+    return "$status"
 }
 
 # configure_and_build DIR [CMAKE_ARGS...] [-- TARGETS...]: configures DIR (once, then keeps its
