@@ -11,8 +11,13 @@ BUILD_PACKAGES=(
     libfreetype-dev fonts-dejavu-core                    # the title picture
     libgtest-dev libgmock-dev libbenchmark-dev           # tests and benchmarks
     libosd-dev                                           # OpenSubdiv, a reference in the tests
+    nodejs                                               # the page's lint (ESLint)
     xvfb libx11-dev libxtst-dev libpng-dev               # virtual display, end-to-end harness
 )
+# npm comes with Debian's nodejs as a package of its own, and within other builds of node.
+if ! command -v npm >/dev/null; then
+    BUILD_PACKAGES+=(npm)
+fi
 
 # Everything to build the viewer and every test, and to run them without a display.
 PACKAGES=(
@@ -92,6 +97,24 @@ configure_and_build() {
     else
         cmake --build "$dir" -j 2
     fi
+}
+
+# The node packages of the page's lint and of the browser tests and benchmark, as the lock file
+# has them, in web/node_modules. No browser is downloaded: the tests drive Debian's Chromium,
+# Firefox and WebKit.
+install_node_packages() {
+    if [[ ! -f web/node_modules/.package-lock.json ||
+        web/package-lock.json -nt web/node_modules/.package-lock.json ]]; then
+        log "Node packages of the page's lint and tests (web/node_modules)"
+        (cd web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
+    fi
+}
+
+# ESLint's recommended rules over the page's scripts and its tests (web/eslint.config.mjs).
+lint_page() {
+    install_node_packages
+    log "Lint (ESLint) of web/ and web/test/"
+    (cd web && npx --no-install eslint --max-warnings 0 .)
 }
 
 # Runs a command in a fresh virtual X server with Mesa's software renderer and returns its exit

@@ -1,6 +1,13 @@
-// Input that the program was not written for, turned into input it knows, in one place: the
-// program reads a mouse with three buttons and the keys i, k, l, j, u and o, as GLUT gives them.
+// Every input of the page that reaches the program, in one place. The program reads a mouse with
+// three buttons and the keys i, k, l, j, u, o and Escape, as GLUT gives them (web/glut.h); here
+// each device becomes that input, in the window's pixels:
 //
+//   the mouse       a press on the canvas, and its release wherever the pointer is then (a window
+//                   on the desktop gets the release of a press made in it); movement over the
+//                   canvas, or anywhere while the program holds a button; the wheel over the
+//                   canvas as GLUT's buttons 3 (up) and 4 (down)
+//   Shift + left    drag: a middle-button drag, for a mouse or trackpad without a middle button
+//   Ctrl + wheel    a trackpad's pinch (and Ctrl with a wheel): u or o, one press per notch
 //   one finger      a tap is a left click where it lands; moving the finger moves the pointer
 //                   (the creature under it is shown larger), and lifting it after a move clicks
 //                   nothing
@@ -8,207 +15,250 @@
 //                   (the trackball); spreading or pinching them is u or o, one press for every
 //                   PINCH_STEP pixels of change in their distance. A second finger ends the
 //                   first one's tap: a two-finger gesture picks nothing.
-//   Shift + left    drag: a middle-button drag, for a mouse or trackpad without a middle button
-//   Ctrl + wheel    a trackpad's pinch (and Ctrl with a wheel): u or o, one press per notch
+//   keys            i, j, k, l, u, o from anywhere on the page (unless a setting keeps them to the
+//                   canvas and the pad: settings.js), and Escape; every other key keeps its
+//                   browser meaning. Upper-case letters are not the program's keys.
 //   the pad         the buttons under the canvas press their keys; the turn buttons are a
 //                   middle-button drag of TURN window pixels from the middle of the picture
-//   the keyboard    on the canvas, arrow keys choose a creature and Enter picks it: keyboard.js,
-//                   which sends its clicks and drags through the helpers here
-//
-// Each is sent to the canvas as the mouse or key event the program would get from the device it
-// stands for, so it takes the program's own way in (and the page's gates before it).
-'use strict';
+//   the keyboard    on the canvas, arrow keys choose a creature and Enter picks it (keyboard.js),
+//                   through pointTo, click and turn below
+import { program } from './program.js';
+import { letterKeyAllowed } from './settings.js';
 
-(function () {
-  const canvas = document.getElementById('canvas');
-  const LEFT = 0;
-  const MIDDLE = 1;
-  const TAP_SLOP = 12;     // CSS pixels a finger may wander and still tap
-  const PINCH_STEP = 50;   // CSS pixels of change in two fingers' distance per u or o
-  const WHEEL_STEP = 100;  // wheel delta (pixels) per u or o
-  const TURN = 64;         // window pixels of drag per turn
-  const TURNS = { left: [-1, 0], right: [1, 0], up: [0, -1], down: [0, 1] };
+const canvas = document.getElementById('canvas');
+// The window's pixels: the canvas's, which the program draws (fixed before a worker takes it).
+const WIDTH = canvas.width;
+const HEIGHT = canvas.height;
+export const LEFT = 0;
+export const MIDDLE = 1;
+const DOWN = 0;
+const UP = 1;
+const WHEEL_UP = 3;
+const WHEEL_DOWN = 4;
+const TAP_SLOP = 12;     // CSS pixels a finger may wander and still tap
+const PINCH_STEP = 50;   // CSS pixels of change in two fingers' distance per u or o
+const WHEEL_STEP = 100;  // wheel delta (pixels) per u or o
+const TURN = 64;         // window pixels of drag per turn
+const TURNS = { left: [-1, 0], right: [1, 0], up: [0, -1], down: [0, 1] };
+const ESCAPE = 27;
+const PROGRAM_KEYS = [105, 106, 107, 108, 117, 111, ESCAPE];  // i j k l u o, Escape
 
-  // Events this script made, which its own listeners let through.
-  const ours = new WeakSet();
-  function send(event) {
-    ours.add(event);
-    canvas.dispatchEvent(event);
-  }
-  const BUTTON_BITS = [1, 4, 2];
-  function mouse(type, point, button, held) {
-    send(new MouseEvent(type, {
-      bubbles: true, cancelable: true, view: window, clientX: point.x, clientY: point.y,
-      screenX: point.x, screenY: point.y, button: button, buttons: held,
-    }));
-  }
-  // A key tapped: keydown and keyup, with the legacy key code that GLUT reads.
-  function key(letter) {
-    for (const type of ['keydown', 'keyup']) {
-      const event = new KeyboardEvent(type, {
-        bubbles: true, cancelable: true, key: letter, code: 'Key' + letter.toUpperCase(),
-      });
-      Object.defineProperty(event, 'keyCode', { value: letter.toUpperCase().charCodeAt(0) });
-      send(event);
-    }
-  }
+// ---- What the program is sent --------------------------------------------------------------------
 
-  // ---- Touch ----------------------------------------------------------------------------------
+let held = 0;          // the buttons whose press the program has had: bit b for button b
+let pointer = null;    // where the program's pointer was put last, in window pixels
 
-  // Fingers on the canvas by pointer id, and what they are doing together:
-  //   null                      no finger
-  //   { kind: 'one', ... }      one finger: a tap until it moves too far
-  //   { kind: 'two', ... }      two fingers: a middle-button drag and a pinch
-  //   { kind: 'done' }          the gesture has ended; waits for the last finger to lift
-  const fingers = new Map();
-  let gesture = null;
+// The window pixel under a point of the page, as GLUT counts pixels: from the canvas's top left,
+// scaled from the size it is shown at to its pixels, and cut to a whole pixel.
+function windowPoint(clientX, clientY) {
+  const box = canvas.getBoundingClientRect();
+  return { x: Math.trunc((clientX - box.left) * WIDTH / box.width),
+           y: Math.trunc((clientY - box.top) * HEIGHT / box.height) };
+}
 
-  function midpoint(a, b) {
-    return { x: (a.x + b.x) / 2, y: (a.y + b.y) / 2 };
-  }
-  function distance(a, b) {
-    return Math.hypot(a.x - b.x, a.y - b.y);
-  }
-  function twoFingers() {
-    const [a, b] = gesture.ids.map((id) => fingers.get(id));
-    return { middle: midpoint(a, b), spread: distance(a, b) };
-  }
+function move(point) {
+  pointer = point;
+  program.move(point.x, point.y);
+}
+function button(which, state, point) {
+  if (state === DOWN) held |= 1 << which;
+  else held &= ~(1 << which);
+  pointer = point;
+  program.button(which, state, point.x, point.y);
+}
+function tap(letter) {
+  const code = letter.charCodeAt(0);
+  program.key(code);
+  program.keyUp(code);
+}
 
-  function fingerDown(event) {
-    fingers.set(event.pointerId, { x: event.clientX, y: event.clientY });
-    if (fingers.size === 1) {
-      const at = fingers.get(event.pointerId);
-      gesture = { kind: 'one', id: event.pointerId, start: at, moved: false };
-      mouse('mousemove', at, LEFT, 0);
-    } else if (fingers.size === 2 && gesture && gesture.kind === 'one') {
-      gesture = { kind: 'two', ids: [...fingers.keys()] };
-      const { middle, spread } = twoFingers();
-      gesture.spread = spread;
-      mouse('mousemove', middle, LEFT, 0);
-      mouse('mousedown', middle, MIDDLE, BUTTON_BITS[MIDDLE]);
-    }
-  }
+// Where the page put the program's pointer last (null before), in window pixels.
+export const pointerAt = () => pointer;
+// The pointer onto a window pixel.
+export const pointTo = (point) => move(point);
+// A left click at a window pixel, the pointer moved there first.
+export function click(point) {
+  move(point);
+  button(LEFT, DOWN, point);
+  button(LEFT, UP, point);
+}
+// A turn of the tree, way 'left', 'right', 'up' or 'down': a middle-button drag from the middle of
+// the picture.
+export function turn(way) {
+  const from = { x: WIDTH / 2, y: HEIGHT / 2 };
+  const [dx, dy] = TURNS[way];
+  const to = { x: from.x + dx * TURN, y: from.y + dy * TURN };
+  button(MIDDLE, DOWN, from);
+  move(to);
+  button(MIDDLE, UP, to);
+}
 
-  function fingerMove(event) {
-    if (!fingers.has(event.pointerId)) return;
-    const at = { x: event.clientX, y: event.clientY };
-    fingers.set(event.pointerId, at);
-    if (!gesture) return;
-    if (gesture.kind === 'one' && gesture.id === event.pointerId) {
-      if (distance(at, gesture.start) > TAP_SLOP) gesture.moved = true;
-      mouse('mousemove', at, LEFT, 0);
-    } else if (gesture.kind === 'two' && gesture.ids.includes(event.pointerId)) {
-      const { middle, spread } = twoFingers();
-      mouse('mousemove', middle, MIDDLE, BUTTON_BITS[MIDDLE]);
-      while (spread - gesture.spread >= PINCH_STEP) {
-        key('u');
-        gesture.spread += PINCH_STEP;
-      }
-      while (gesture.spread - spread >= PINCH_STEP) {
-        key('o');
-        gesture.spread -= PINCH_STEP;
-      }
-    }
-  }
+// ---- The mouse ------------------------------------------------------------------------------------
 
-  function fingerUp(event) {
-    if (!fingers.has(event.pointerId)) return;
-    if (gesture && gesture.kind === 'one' && gesture.id === event.pointerId) {
-      if (!gesture.moved && event.type === 'pointerup') {
-        mouse('mousedown', gesture.start, LEFT, BUTTON_BITS[LEFT]);
-        mouse('mouseup', gesture.start, LEFT, 0);
-      }
-      gesture = { kind: 'done' };
-    } else if (gesture && gesture.kind === 'two' && gesture.ids.includes(event.pointerId)) {
-      mouse('mouseup', twoFingers().middle, MIDDLE, 0);
-      gesture = { kind: 'done' };
-    }
-    fingers.delete(event.pointerId);
-    if (fingers.size === 0) gesture = null;
-  }
-
-  function touchOnly(handler) {
-    return (event) => {
-      if (event.pointerType !== 'touch') return;
-      event.preventDefault();
-      handler(event);
-    };
-  }
-  canvas.addEventListener('pointerdown', touchOnly(fingerDown));
-  canvas.addEventListener('pointermove', touchOnly(fingerMove));
-  canvas.addEventListener('pointerup', touchOnly(fingerUp));
-  canvas.addEventListener('pointercancel', touchOnly(fingerUp));
-
-  // The touch events themselves are cancelled: the pointer events above stand for them, and so
-  // the browser neither scrolls nor zooms the page under the canvas, nor makes mouse events of
-  // its own from a tap. (The program's GLUT takes no touch events: see glut_events.js.)
-  for (const type of ['touchstart', 'touchmove', 'touchend', 'touchcancel']) {
-    canvas.addEventListener(type, (event) => {
-      if (event.cancelable) event.preventDefault();
-    }, { passive: false });
-  }
-
-  // ---- A mouse or trackpad without a middle button ----------------------------------------------
-
-  // Shift held as the left button goes down makes the whole drag a middle-button drag.
-  let leftIsMiddle = false;
-  window.addEventListener('mousedown', (event) => {
-    if (ours.has(event)) return;
-    if (event.button !== LEFT || !event.shiftKey || event.target !== canvas) return;
-    event.stopImmediatePropagation();
+// Shift held as the left button goes down makes the whole drag a middle-button drag.
+let leftIsMiddle = false;
+canvas.addEventListener('mousedown', (event) => {
+  if (event.button > 2 || !program.running()) return;
+  event.preventDefault();
+  leftIsMiddle = event.button === LEFT && event.shiftKey;
+  button(leftIsMiddle ? MIDDLE : event.button, DOWN, windowPoint(event.clientX, event.clientY));
+});
+window.addEventListener('mouseup', (event) => {
+  const which = event.button === LEFT && leftIsMiddle ? MIDDLE : event.button;
+  if (event.button > 2 || !(held & (1 << which)) || !program.running()) return;
+  if (event.button === LEFT) leftIsMiddle = false;
+  event.preventDefault();
+  button(which, UP, windowPoint(event.clientX, event.clientY));
+});
+// Movement with a button held that the program did not get the press of is no one's.
+window.addEventListener('mousemove', (event) => {
+  if (!program.running()) return;
+  if (held !== 0 || (event.buttons === 0 && event.target === canvas)) {
     event.preventDefault();
-    leftIsMiddle = true;
-    mouse('mousedown', { x: event.clientX, y: event.clientY }, MIDDLE, BUTTON_BITS[MIDDLE]);
-  }, true);
-  window.addEventListener('mouseup', (event) => {
-    if (ours.has(event) || event.button !== LEFT || !leftIsMiddle) return;
-    event.stopImmediatePropagation();
-    leftIsMiddle = false;
-    mouse('mouseup', { x: event.clientX, y: event.clientY }, MIDDLE, 0);
-  }, true);
+    move(windowPoint(event.clientX, event.clientY));
+  }
+});
+// The right button picks, as on the desktop.
+canvas.addEventListener('contextmenu', (event) => event.preventDefault());
 
-  let wheel = 0;
-  canvas.addEventListener('wheel', (event) => {
-    if (!event.ctrlKey) return;
+// The wheel turns nothing in the program; with Ctrl (a trackpad's pinch) it is u or o.
+let wheel = 0;
+canvas.addEventListener('wheel', (event) => {
+  if (!program.running()) return;
+  if (!event.ctrlKey) {
+    const at = windowPoint(event.clientX, event.clientY);
+    program.button(event.deltaY > 0 ? WHEEL_DOWN : WHEEL_UP, DOWN, at.x, at.y);
+    return;
+  }
+  event.preventDefault();
+  const scale = event.deltaMode === 1 ? 40 : event.deltaMode === 2 ? 800 : 1;
+  wheel += event.deltaY * scale;
+  for (; wheel <= -WHEEL_STEP; wheel += WHEEL_STEP) tap('u');
+  for (; wheel >= WHEEL_STEP; wheel -= WHEEL_STEP) tap('o');
+}, { passive: false });
+
+// ---- Keys ---------------------------------------------------------------------------------------
+
+// The program's key code for a key event, as GLUT reads it (the key's legacy code, a letter upper
+// case with Shift), or null when it is not one of the program's keys or may not reach it now.
+function programKey(event) {
+  if (event.ctrlKey || event.altKey || event.metaKey) return null;
+  const code = event.keyCode >= 65 && event.keyCode <= 90 && !event.shiftKey
+    ? event.keyCode + 32 : event.keyCode;
+  if (!PROGRAM_KEYS.includes(code)) return null;
+  if (code !== ESCAPE && !letterKeyAllowed(event)) return null;
+  return code;
+}
+for (const [type, send] of [['keydown', (code) => program.key(code)],
+                            ['keyup', (code) => program.keyUp(code)]]) {
+  window.addEventListener(type, (event) => {
+    const code = programKey(event);
+    if (code === null || !program.running()) return;
     event.preventDefault();
-    const scale = event.deltaMode === 1 ? 40 : event.deltaMode === 2 ? 800 : 1;
-    wheel += event.deltaY * scale;
-    for (; wheel <= -WHEEL_STEP; wheel += WHEEL_STEP) key('u');
-    for (; wheel >= WHEEL_STEP; wheel -= WHEEL_STEP) key('o');
+    send(code);
+  });
+}
+
+// ---- Touch --------------------------------------------------------------------------------------
+
+// Fingers on the canvas by pointer id, and what they are doing together:
+//   null                      no finger
+//   { kind: 'one', ... }      one finger: a tap until it moves too far
+//   { kind: 'two', ... }      two fingers: a middle-button drag and a pinch
+//   { kind: 'done' }          the gesture has ended; waits for the last finger to lift
+const fingers = new Map();
+let gesture = null;
+
+const midpoint = (a, b) => ({ x: (a.x + b.x) / 2, y: (a.y + b.y) / 2 });
+const distance = (a, b) => Math.hypot(a.x - b.x, a.y - b.y);
+const inWindow = (at) => windowPoint(at.x, at.y);
+function twoFingers() {
+  const [a, b] = gesture.ids.map((id) => fingers.get(id));
+  return { middle: midpoint(a, b), spread: distance(a, b) };
+}
+
+function fingerDown(event) {
+  fingers.set(event.pointerId, { x: event.clientX, y: event.clientY });
+  if (fingers.size === 1) {
+    const at = fingers.get(event.pointerId);
+    gesture = { kind: 'one', id: event.pointerId, start: at, moved: false };
+    move(inWindow(at));
+  } else if (fingers.size === 2 && gesture && gesture.kind === 'one') {
+    gesture = { kind: 'two', ids: [...fingers.keys()] };
+    const { middle, spread } = twoFingers();
+    gesture.spread = spread;
+    move(inWindow(middle));
+    button(MIDDLE, DOWN, inWindow(middle));
+  }
+}
+
+function fingerMove(event) {
+  if (!fingers.has(event.pointerId)) return;
+  const at = { x: event.clientX, y: event.clientY };
+  fingers.set(event.pointerId, at);
+  if (!gesture) return;
+  if (gesture.kind === 'one' && gesture.id === event.pointerId) {
+    if (distance(at, gesture.start) > TAP_SLOP) gesture.moved = true;
+    move(inWindow(at));
+  } else if (gesture.kind === 'two' && gesture.ids.includes(event.pointerId)) {
+    const { middle, spread } = twoFingers();
+    move(inWindow(middle));
+    for (; spread - gesture.spread >= PINCH_STEP; gesture.spread += PINCH_STEP) tap('u');
+    for (; gesture.spread - spread >= PINCH_STEP; gesture.spread -= PINCH_STEP) tap('o');
+  }
+}
+
+function fingerUp(event) {
+  if (!fingers.has(event.pointerId)) return;
+  if (gesture && gesture.kind === 'one' && gesture.id === event.pointerId) {
+    if (!gesture.moved && event.type === 'pointerup') {
+      const at = inWindow(gesture.start);
+      button(LEFT, DOWN, at);
+      button(LEFT, UP, at);
+    }
+    gesture = { kind: 'done' };
+  } else if (gesture && gesture.kind === 'two' && gesture.ids.includes(event.pointerId)) {
+    button(MIDDLE, UP, inWindow(twoFingers().middle));
+    gesture = { kind: 'done' };
+  }
+  fingers.delete(event.pointerId);
+  if (fingers.size === 0) gesture = null;
+}
+
+function touchOnly(handler) {
+  return (event) => {
+    if (event.pointerType !== 'touch') return;
+    event.preventDefault();
+    if (program.running()) handler(event);
+  };
+}
+canvas.addEventListener('pointerdown', touchOnly(fingerDown));
+canvas.addEventListener('pointermove', touchOnly(fingerMove));
+canvas.addEventListener('pointerup', touchOnly(fingerUp));
+canvas.addEventListener('pointercancel', touchOnly(fingerUp));
+
+// The touch events themselves are cancelled: the pointer events above stand for them, and so the
+// browser neither scrolls nor zooms the page under the canvas, nor makes mouse events of its own
+// from a tap.
+for (const type of ['touchstart', 'touchmove', 'touchend', 'touchcancel']) {
+  canvas.addEventListener(type, (event) => {
+    if (event.cancelable) event.preventDefault();
   }, { passive: false });
+}
 
-  // ---- The pad ------------------------------------------------------------------------------
+// ---- The pad ------------------------------------------------------------------------------------
 
-  // A turn of the tree, way 'left', 'right', 'up' or 'down': a middle-button drag from the middle
-  // of the picture, between the middles of window pixels (where the browser's rounding of the
-  // events' coordinates and GLUT's both give back those pixels).
-  function turn(way) {
-    const box = canvas.getBoundingClientRect();
-    const onPage = (x, y) => ({ x: box.left + (x + 0.5) * box.width / canvas.width,
-                                y: box.top + (y + 0.5) * box.height / canvas.height });
-    const [x, y] = [canvas.width / 2, canvas.height / 2];
-    const [dx, dy] = TURNS[way];
-    const to = onPage(x + dx * TURN, y + dy * TURN);
-    mouse('mousedown', onPage(x, y), MIDDLE, BUTTON_BITS[MIDDLE]);
-    mouse('mousemove', to, MIDDLE, BUTTON_BITS[MIDDLE]);
-    mouse('mouseup', to, MIDDLE, 0);
-  }
+for (const pad of document.querySelectorAll('#pad button')) {
+  pad.addEventListener('click', () => tap(pad.dataset.key));
+}
+for (const pad of document.querySelectorAll('#turn button')) {
+  pad.addEventListener('click', () => turn(pad.dataset.turn));
+}
 
-  for (const button of document.querySelectorAll('#pad button')) {
-    button.addEventListener('click', () => key(button.dataset.key));
-  }
-  for (const button of document.querySelectorAll('#turn button')) {
-    button.addEventListener('click', () => turn(button.dataset.turn));
-  }
-
-  // The keyboard's translations (keyboard.js) send their input the same way.
-  window.programInput = { mouse, key, turn, LEFT, MIDDLE, BUTTON_BITS };
-
-  // The help speaks of fingers or of a mouse and keys: of the device used last, or before any is
-  // used, of the device's main one (index.html's style, from the first paint).
-  window.addEventListener('pointerdown', (event) => {
-    const touch = event.pointerType === 'touch';
-    document.documentElement.classList.toggle('touch-input', touch);
-    document.documentElement.classList.toggle('mouse-input', !touch);
-  }, true);
-})();
+// The help speaks of fingers or of a mouse and keys: of the device used last, or before any is
+// used, of the device's main one (index.html's style, from the first paint).
+window.addEventListener('pointerdown', (event) => {
+  const touch = event.pointerType === 'touch';
+  document.documentElement.classList.toggle('touch-input', touch);
+  document.documentElement.classList.toggle('mouse-input', !touch);
+}, true);

@@ -8,7 +8,7 @@
 //   - a click that breeds creature 1 again, which then has 30 descendants.
 'use strict';
 
-const { serve, frames } = require('./support');
+const { serve, frames, firstFrame, creatureMarks } = require('./support');
 
 // Records every event entry of an interaction (a click's pointer and mouse events).
 function recordInteractions() {
@@ -44,17 +44,13 @@ async function measureOnce(browser, folder) {
     await page.setViewport({ width: 1100, height: 1200, deviceScaleFactor: 1 });
     await page.evaluateOnNewDocument(recordInteractions);
     await page.goto(site.url);
-    await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+    await firstFrame(page);
     const box = await (await page.$('#canvas')).boundingBox();
     const scale = box.width / 1024;
-    // Creatures' pick circles on the page, as the program gives them to the page's keyboard
-    // support (creature_marks.cpp: a header of four figures, then six per creature).
+    // Creatures' pick circles on the page, as the program tells them to the page.
     const circle = async (index) => {
-      const [x, y, r] = await page.evaluate((i) => {
-        const at = (Module._creatureMarks() >> 2) + 4 + 6 * i;
-        return [...Module.HEAPF32.subarray(at, at + 3)];
-      }, index);
-      return { x: box.x + x * scale, y: box.y + y * scale, r: r * scale };
+      const { x, y, radius } = (await creatureMarks(page)).creatures[index];
+      return { x: box.x + x * scale, y: box.y + y * scale, r: radius * scale };
     };
     // A point on creature `index` that no lower-numbered creature's circle covers (the pick
     // test takes the lowest number it meets), as near its middle as there is one.

@@ -39,9 +39,9 @@ async function firstFrame(browser, folder, loads) {
     for (let i = 0; i < loads; ++i) {
       const page = await browser.newPage();
       await page.goto(url);
-      await page.waitForFunction(() => window.firstFrameTime !== undefined,
+      await page.waitForFunction(() => performance.getEntriesByName('first-frame').length > 0,
         { timeout: 60000, polling: 50 });
-      times.push(await page.evaluate(() => window.firstFrameTime));
+      times.push(await page.evaluate(() => performance.getEntriesByName('first-frame')[0].startTime));
       await page.close();
     }
   } finally {

@@ -92,19 +92,19 @@ for (const engine of ENGINES) {
 
     it('names a file of the site that the server does not have, and starts nothing', async () => {
       for (const name of ['creatures.data.gz', 'creatures.wasm.gz', 'title.raw.gz',
-                          'creatures.js.gz', 'input.js.gz', 'keyboard.js.gz', 'announce.js.gz',
-                          'settings.js.gz']) {
+                          'creatures.js.gz']) {
         const seen = await visit((file) => (file === name ? 404 : undefined));
         assert.equal(seen.status,
           `The page could not load ${name}: the server answered 404 Not Found. ${AGAIN}`);
         assertNeverRan(seen);
         assert.equal(seen.output, '');
       }
-      for (const name of ['download.js', 'page.js']) {
-        const seen = await visit((file) => (file === name ? 404 : undefined),
-          { until: () => document.getElementById('status').textContent !== 'Loading\u2026' });
-        assert.equal(seen.status, `The page could not load ${name}. ${AGAIN}`);
-        assert.deepEqual(seen.errors, []);
+      // The page's scripts, and those of the program's host (the browser reports each missing
+      // one in its own way).
+      for (const name of ['page.js', 'keyboard.js', 'host.js', 'files.js']) {
+        const seen = await visit((file) => (file === name ? 404 : undefined));
+        assert.equal(seen.status, `The page could not load its scripts. ${AGAIN}`, name);
+        assert.ok(!seen.statuses.includes('Running.'), name);
       }
     });
 
@@ -141,6 +141,7 @@ for (const engine of ENGINES) {
     it('says that it needs WebGL in a browser that offers none', async () => {
       const seen = await visit(undefined, {
         prepare: () => {
+          delete HTMLCanvasElement.prototype.transferControlToOffscreen;
           const getContext = HTMLCanvasElement.prototype.getContext;
           HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
             return /webgl/i.test(type) ? null : getContext.call(this, type, ...rest);

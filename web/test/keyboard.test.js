@@ -21,7 +21,8 @@ const assert = require('node:assert/strict');
 const { before, describe, it } = require('node:test');
 const { AxePuppeteer } = require('@axe-core/puppeteer');
 const {
-  siteAndBrowser, desktopRecords, canvasImage, frames, silhouette, meanDifference, WHOLE,
+  siteAndBrowser, desktopRecords, canvasImage, frames, firstFrame, creatureMarks, silhouette,
+  meanDifference, WHOLE,
 } = require('./support');
 
 const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox').split(',');
@@ -48,7 +49,7 @@ for (const engine of ENGINES) {
       }
       await prepare(opened);
       await opened.goto(open.site.url);
-      await opened.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+      await firstFrame(opened);
       return opened;
     }
     before(async () => {
@@ -113,7 +114,7 @@ for (const engine of ENGINES) {
     }
     const paused = () => page.$eval('#pause', (button) => button.getAttribute('aria-pressed'));
     // Where creature id stands in the picture, left to right.
-    const standsAt = (id) => page.evaluate((i) => window.readCreatures().creatures[i].x, id);
+    const standsAt = async (id) => (await creatureMarks(page)).creatures[id].x;
 
     async function noViolations(when, on = page) {
       if (engine !== 'chromium') return;
@@ -291,8 +292,11 @@ for (const engine of ENGINES) {
         })));
       assert.equal(await small.$eval('#letter-keys', (box) => box.checked), false);
       await small.click('#letter-keys');
-      assert.deepEqual(await small.evaluate(() => ['letter-keys', 'output', 'canvas'].map((id) =>
-        window.letterKeyAllowed({ target: document.getElementById(id) }))), [false, false, true]);
+      assert.deepEqual(await small.evaluate(async () => {
+        const { letterKeyAllowed } = await import('./settings.js');
+        return ['letter-keys', 'output', 'canvas'].map((id) =>
+          letterKeyAllowed({ target: document.getElementById(id) }));
+      }), [false, false, true]);
       assert.equal(await small.evaluate(() => document.documentElement.scrollWidth), 320);
       await small.focus('#canvas');
       for (const stop of ['canvas', ...CONTROLS]) {

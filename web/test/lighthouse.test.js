@@ -9,7 +9,7 @@
 
 const assert = require('node:assert/strict');
 const { describe, it } = require('node:test');
-const { siteAndBrowser, frames } = require('./support');
+const { siteAndBrowser, frames, firstFrame } = require('./support');
 
 // Every audit of the categories that scored less than full marks, by id; an empty list is 100.
 function faults(result, categories = ['accessibility']) {
@@ -55,7 +55,7 @@ describe('Lighthouse on the page', { timeout: 300000 }, () => {
     const { snapshot } = await import('lighthouse');
     const page = await open.browser.newPage();
     await page.goto(open.site.url);
-    await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+    await firstFrame(page);
     for (const key of ['Tab', 'Enter', 'ArrowLeft', 'Enter', 'Enter']) await page.keyboard.press(key);
     await page.waitForFunction(() => /Created:3 4\n$/.test(
       document.getElementById('output').textContent), { timeout: 60000 });

@@ -20,7 +20,9 @@
 
 const assert = require('node:assert/strict');
 const { describe, it } = require('node:test');
-const { siteAndBrowser, PHONE, canvasImage, frames, meanDifference } = require('./support');
+const {
+  siteAndBrowser, PHONE, canvasImage, frames, firstFrame, meanDifference,
+} = require('./support');
 
 const SITE = process.env.CREATURES_SITE;
 const SECONDS = Number(process.env.CREATURES_SOAK_SECONDS || 60);
@@ -151,7 +153,7 @@ async function openPage({ browser, site }, emulation) {
   });
   await page.emulate(emulation);
   await page.goto(site.url);
-  await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+  await firstFrame(page);
   const box = await (await page.$('#canvas')).boundingBox();
   return { page, problems, consoleLines, box };
 }
@@ -161,7 +163,8 @@ async function check(visit, t) {
   const { page, problems, consoleLines } = visit;
   const text = await page.$eval('#output', (panel) => panel.textContent);
   const population = readTranscript(text);
-  const heap = await page.evaluate(() => Module.HEAPU8.length);
+  const heap = await page.evaluate(async () =>
+    (await import('./program.js')).program.request('memory'));
   const slowest = await page.evaluate(() => window.slowestFrame);
   t.diagnostic(`population ${population}, heap ${(heap / MIB).toFixed(1)} MiB ` +
     `(${((heap - 16 * MIB) / MIB / Math.max(1, population - 3)).toFixed(2)} MiB per creature ` +

@@ -170,12 +170,44 @@ async function canvasImage(page) {
   return decodePng(await canvas.screenshot({ type: 'png' }));
 }
 
-// Resolves once the browser has shown count more frames: the program draws once per frame.
+// Resolves once the program has drawn what every input so far changed, and count more frames
+// have passed: of the page, and of the program too while its motion runs.
 function frames(page, count = 5) {
-  return page.evaluate((n) => new Promise((resolve) => {
-    const next = () => (--n <= 0 ? resolve() : requestAnimationFrame(next));
-    requestAnimationFrame(next);
-  }), count);
+  return page.evaluate(async (n) => {
+    const { program } = await import('./program.js');
+    await program.drawn();
+    const moving = document.getElementById('pause').getAttribute('aria-pressed') !== 'true';
+    await Promise.all([
+      new Promise((resolve) => {
+        let left = n;
+        const next = () => (--left <= 0 ? resolve() : requestAnimationFrame(next));
+        requestAnimationFrame(next);
+      }),
+      new Promise((resolve) => {
+        let left = n;
+        const shown = () => {
+          if (--left > 0 && program.running()) return;
+          program.removeEventListener('frame', shown);
+          resolve();
+        };
+        if (moving && program.running()) program.addEventListener('frame', shown);
+        else resolve();
+      }),
+    ]);
+  }, count);
+}
+
+// Resolves once the page has shown the program's first frame; returns when that was, in
+// milliseconds from the page's start.
+async function firstFrame(page) {
+  await page.waitForFunction(() => performance.getEntriesByName('first-frame').length > 0,
+    { timeout: 60000 });
+  return page.evaluate(() => performance.getEntriesByName('first-frame')[0].startTime);
+}
+
+// The creatures as the program last told the page (web/creature_marks.cpp).
+function creatureMarks(page) {
+  return page.evaluate(async () => (await import('./program.js')).program.marks);
 }
 
 // The image resampled to width x height (bilinear), to compare a canvas shown at another size
@@ -291,5 +323,6 @@ function meanDifference(a, b, rect) {
 
 module.exports = {
   serve, launchBrowser, siteAndBrowser, PHONE, desktopRecords, WHOLE, around, readPng, writePng,
-  canvasImage, frames, resize, silhouette, creatureDiffers, silhouetteDifference, meanDifference,
+  canvasImage, frames, firstFrame, creatureMarks, resize, silhouette, creatureDiffers,
+  silhouetteDifference, meanDifference,
 };

@@ -15,7 +15,8 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { before, describe, it } = require('node:test');
 const {
-  siteAndBrowser, PHONE, desktopRecords, WHOLE, around, writePng, canvasImage, frames, resize,
+  siteAndBrowser, PHONE, desktopRecords, WHOLE, around, writePng, canvasImage, frames, firstFrame,
+  resize,
   silhouette, creatureDiffers, silhouetteDifference,
 } = require('./support');
 
@@ -48,7 +49,7 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
     await page.emulate(PHONE);
     page.on('pageerror', (error) => pageErrors.push(error.message));
     await page.goto(open.site.url);
-    await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+    await firstFrame(page);
     box = await (await page.$('#canvas')).boundingBox();
   });
 
@@ -237,7 +238,7 @@ describe('the viewer on a phone, beside the desktop', { timeout: 300000 }, () =>
       await page.evaluate(() => navigator.serviceWorker.ready.then(() => undefined));
       open.site.stop();
       await page.reload();
-      await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+      await firstFrame(page);
       box = await (await page.$('#canvas')).boundingBox();
       await tap(onPage(EMPTY_SKY));
       const squant = onPage(steps['self-bred'].start[1]);
@@ -264,7 +265,7 @@ describe('the page at other sizes', { timeout: 300000 }, () => {
         userAgent: touch ? PHONE.userAgent : await open.browser.userAgent(),
       });
       await page.goto(open.site.url);
-      await page.waitForFunction(() => window.firstFrameTime !== undefined, { timeout: 60000 });
+      await firstFrame(page);
       const box = await (await page.$('#canvas')).boundingBox();
       await page.close();
       assert.ok(box.x >= 0 && box.y >= 0 && box.x + box.width <= width &&

@@ -332,7 +332,7 @@ async function launchWebKit() {
     try {
       const status = await (await fetch(`${url}/status`)).json();
       if (status.value && status.value.ready) break;
-    } catch (error) {
+    } catch {
       if (tries > 300) {
         driver.kill();
         throw new Error(`WebKitWebDriver did not answer on port ${port}`);

@@ -1,0 +1,261 @@
+// The program's host: downloads the program and its files, makes its WebGL context, starts it and
+// runs it, in a worker (web/worker.js) or, where a worker cannot draw, in the page. It is the one
+// module that touches the program's Module. It speaks with the page (web/program.js) only in
+// messages, the same in both places:
+//
+//   from the page   { start: { canvas, paused, startFiles } }  the canvas (an OffscreenCanvas in
+//                                                    a worker), the motion, the start creatures
+//                                                    that stand in for the shipped ones
+//                   { input: [name, ...arguments], sequence }   one of the program's input
+//                                                    functions (web/glut.h), numbered
+//                   { motion: running }, { stop: true }
+//                   { request: { id, name, argument } }         a question for the web shell
+//   to the page     { output: text }                 what the program printed, in order
+//                   { marks }, { breeding }          what the shell tells (web/creature_marks.cpp,
+//                                                    web/program_events.h)
+//                   { handled: sequence }            every input up to that one is handled
+//                   { frame: sequence }              a frame shown, after the inputs up to that one
+//                   { started: true }, { ended: { status, escape } }  escape: the end came
+//                                                    from the Escape key
+//                   { failed: { file, why } | { message } | { noWebGL } | { lost } }
+//                                                    the program cannot run (on)
+//                   { answer: { id, value } }, { notice: text }
+import { DownloadError, expanded, nextTask, program as compiled } from './files.js';
+
+// What the program's window takes: WebGL 1 with a depth buffer, and no alpha, stencil or
+// antialiasing, as the desktop's GLUT window has.
+const CONTEXT = { alpha: false, depth: true, stencil: false, antialias: false };
+const START_FILES = ['bird1.obj', 'squant1.obj', 'rabbit.obj'];
+const ESCAPE = 27;
+const INPUTS = {
+  button: '_pointerButton', move: '_pointerMoved', key: '_keyPressed', keyUp: '_keyReleased',
+};
+
+// The program's script (its text), run: a worker's script, or a script element of the page.
+// Returns the function it defines, which makes an instance of the program.
+async function programScript(code) {
+  const url = URL.createObjectURL(new Blob([code], { type: 'text/javascript' }));
+  try {
+    if (typeof importScripts === 'function') {
+      importScripts(url);
+    } else {
+      await new Promise((resolve, reject) => {
+        const script = document.createElement('script');
+        script.src = url;
+        script.onload = resolve;
+        script.onerror = () => reject(new DownloadError('creatures.js.gz', 'it did not run'));
+        document.head.appendChild(script);
+      });
+    }
+  } finally {
+    URL.revokeObjectURL(url);
+  }
+  return globalThis.createCreatures;
+}
+
+// Runs a host that posts its messages with post; returns the function that takes the page's.
+export function host(post) {
+  let Module = null;
+  let ended = false;
+  let memory = null;    // the program's memory
+  let taking = false;  // the program takes input
+  let handled = 0;     // the last input message handled
+
+  // ---- Output ---------------------------------------------------------------------------------
+
+  // The program writes a byte at a time; the bytes of a task go to the page at once, as text,
+  // before anything else the host tells in that task.
+  const decoder = new TextDecoder();
+  let pending = new Uint8Array(256);
+  let length = 0;
+  function writeByte(byte) {
+    if (byte === null) return;
+    if (length === pending.length) {
+      const larger = new Uint8Array(2 * length);
+      larger.set(pending);
+      pending = larger;
+    }
+    if (length === 0) queueMicrotask(flush);
+    pending[length++] = byte;
+  }
+  function flush() {
+    if (length === 0) return;
+    const text = decoder.decode(pending.subarray(0, length), { stream: true });
+    length = 0;
+    if (text.length > 0) post({ output: text });
+  }
+  function tell(message) {
+    flush();
+    post(message);
+  }
+
+  // The program cannot go on: said once, and nothing reaches it from then on.
+  function fail(failure) {
+    if (ended) return;
+    ended = true;
+    tell({ failed: failure });
+    stop();
+  }
+  function stop() {
+    ended = true;
+    try {
+      if (Module) Module._stopFrameLoop();
+    } catch {
+      // The program's runtime is gone already.
+    }
+  }
+  const failure = (error) => (error instanceof DownloadError
+    ? { file: error.file, why: error.why } : { message: String(error) });
+
+  // Calls one of the program's functions. exit() in the program throws its ExitStatus through
+  // here once the end has been told (onProgramEnd); anything else is an error it cannot go on from.
+  let escaping = false;  // the Escape key is being passed to the program
+  function run(name, ...values) {
+    if (ended) return;
+    escaping = name === INPUTS.key && values[0] === ESCAPE;
+    try {
+      Module[name](...values);
+    } catch (error) {
+      if (error && error.name === 'ExitStatus') return;
+      fail({ message: `The program has stopped with an error (${error})` });
+    } finally {
+      escaping = false;
+    }
+  }
+
+  // ---- Start ----------------------------------------------------------------------------------
+
+  // The program's context on canvas, or null where the browser offers none. The GL layer enables
+  // every extension the context offers but the debugging ones as the program starts, each a wait
+  // for the renderer; they are enabled here beforehand, a few a task.
+  async function makeContext(canvas) {
+    let context = null;
+    try {
+      context = canvas.getContext('webgl', CONTEXT) ||
+        canvas.getContext('experimental-webgl', CONTEXT);
+    } catch {
+      return null;
+    }
+    if (!context) return null;
+    const extensions = (context.getSupportedExtensions() || [])
+      .filter((name) => !name.includes('lose_context') && !name.includes('debug'));
+    for (let at = 0; at < extensions.length; at += 4) {
+      await nextTask();
+      for (const name of extensions.slice(at, at + 4)) context.getExtension(name);
+    }
+    return context;
+  }
+
+  async function start({ canvas, paused, startFiles }) {
+    // The downloads begin at once; each failure is taken up below, in order.
+    const files = Promise.all([compiled('creatures.wasm.gz'), expanded('creatures.data.gz'),
+      expanded('title.raw.gz'), expanded('creatures.js.gz')]);
+    files.catch(() => {});
+    canvas.addEventListener('webglcontextlost', () => fail({ lost: true }));
+    const context = await makeContext(canvas);
+    if (!context) {
+      fail({ noWebGL: true });
+      return;
+    }
+    let program, data, title, code, create;
+    try {
+      [program, data, title, code] = await files;
+      create = await programScript(code);
+    } catch (error) {
+      fail(error instanceof DownloadError ? failure(error)
+        : { message: `The page could not start the program (${error})` });
+      return;
+    }
+    if (ended) return;
+
+    Module = {
+      canvas,
+      preinitializedWebGLContext: context,
+      // Nothing is fetched by the program: its files come from here (below).
+      locateFile: (path) => path,
+      stdout: writeByte,
+      stderr: writeByte,
+      // The runtime's own notices (the emulation's warnings) go to the page's list, off the panel.
+      printErr: (text) => tell({ notice: text }),
+      // The program starts in a task of its own, not in the one that runs its script.
+      instantiateWasm: (imports, receive) => {
+        WebAssembly.instantiate(program, imports).then(
+          (instance) => {
+            memory = instance.exports.memory;
+            setTimeout(() => receive(instance, program));
+          },
+          (error) => fail({ message: `The program could not start (${error})` }));
+        return {};
+      },
+      // The packed start creatures, downloaded above. A package of another size is not the one
+      // this program was built with: the program does not start on it.
+      getPreloadedPackage: (name, size) => {
+        if (data.byteLength !== size) {
+          fail({ file: 'creatures.data.gz',
+            why: `it holds ${data.byteLength} bytes where this page expects ${size}` });
+          Module.addRunDependency('a start creatures package of the right size');
+        }
+        return data.buffer;
+      },
+      preRun: [() => {
+        Module.FS.mkdir('/image_data');
+        Module.FS.writeFile('/image_data/title.raw', title);
+        (startFiles || []).forEach((text, i) => {
+          if (text !== null) Module.FS.writeFile(`/model_data/${START_FILES[i]}`, text);
+        });
+      }],
+      onProgramStarted: () => {
+        taking = true;
+        if (paused) Module._setMotion(0);
+        tell({ started: true });
+      },
+      onCreatureMarks: (marks) => tell({ marks }),
+      onBreeding: (breeding) => tell({ breeding }),
+      onFrameShown: () => tell({ frame: handled }),
+      onProgramEnd: (status) => {
+        ended = true;
+        tell({ ended: { status, escape: escaping } });
+      },
+      onAbort: (what) => fail({ message: `The program has stopped with an error (${what})` }),
+    };
+    create(Module).catch((error) => fail({ message: `The program could not start (${error})` }));
+  }
+
+  // ---- Questions from the page ---------------------------------------------------------------
+
+  // Each answers with a value that can travel in a message, or null when the program cannot
+  // answer (it has not started, or has ended).
+  const REQUESTS = {
+    // The program's memory in bytes.
+    memory: () => (memory ? memory.buffer.byteLength : null),
+  };
+
+  // ---- Messages from the page -----------------------------------------------------------------
+
+  // Input reaches the program once it takes input (the page sends none before), and never after
+  // its end; every input message is answered, handled or not.
+  function receive(message) {
+    if (message.start) {
+      start(message.start).catch((error) => fail(failure(error)));
+    } else if (message.stop) {
+      stop();
+    } else if (message.input) {
+      const [name, ...values] = message.input;
+      if (taking && INPUTS[name]) run(INPUTS[name], ...values);
+      handled = message.sequence;
+      tell({ handled });
+    } else if ('motion' in message && taking) {
+      run('_setMotion', message.motion ? 1 : 0);
+    } else if (message.request) {
+      const { id, name, argument } = message.request;
+      let value = null;
+      try {
+        if (REQUESTS[name] && (taking || name === 'memory')) value = REQUESTS[name](argument);
+      } catch (error) {
+        value = { error: String(error) };
+      }
+      tell({ answer: { id, value } });
+    }
+  }
+  return receive;
+}
