@@ -21,6 +21,11 @@ export default [
     languageOptions: { sourceType: 'script', globals: globals.worker },
   },
   {
+    // The build's helper, run by node.
+    files: ['*.mjs'],
+    languageOptions: { globals: globals.node },
+  },
+  {
     // The tests and benchmarks run in node, and hand functions to the browser to run there.
     files: ['test/*.js'],
     languageOptions: { sourceType: 'commonjs', globals: { ...globals.node, ...globals.browser } },
