@@ -26,7 +26,7 @@ PACKAGES=(
     clang-tidy                                           # static checks
     dpkg-dev lintian desktop-file-utils groff-base       # the Debian package and its checks
     appstream appstream-compose                          # its AppStream metadata checks
-    emscripten libboost-dev zopfli                       # the web build
+    emscripten libboost-dev zopfli pngquant              # the web build
     chromium firefox-esr webkit2gtk-driver               # its browser tests (WebKit: MiniBrowser)
 )
 

@@ -197,6 +197,10 @@ EMSCRIPTEN_KEEPALIVE void setMotion(int running) {
     motionPaused = running == 0;
 }
 
+EMSCRIPTEN_KEEPALIVE void requestFrame() {
+    if (!loopStopped) redisplayPosted = true;
+}
+
 EMSCRIPTEN_KEEPALIVE void stopFrameLoop() {
     loopStopped = true;
     emscripten_cancel_main_loop();

@@ -9,6 +9,7 @@
 //                                       pointer's last position
 //   setMotion(running)                  0 pauses the idle callback: a frame is then drawn only
 //                                       after an input; 1 lets it run again
+//   requestFrame()                      a frame at the next animation frame, even while paused
 //   stopFrameLoop()                     no frame and no input from now on (the program has ended)
 #pragma once
 
@@ -26,5 +27,6 @@ void pointerMoved(int x, int y);
 void keyPressed(int key);
 void keyReleased(int key);
 void setMotion(int running);
+void requestFrame();
 void stopFrameLoop();
 }

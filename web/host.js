@@ -68,8 +68,9 @@ export function host(post) {
   const decoder = new TextDecoder();
   let pending = new Uint8Array(256);
   let length = 0;
+  let quiet = false;  // the program's output is dropped (while start files are checked)
   function writeByte(byte) {
-    if (byte === null) return;
+    if (byte === null || quiet) return;
     if (length === pending.length) {
       const larger = new Uint8Array(2 * length);
       larger.set(pending);
@@ -200,10 +201,27 @@ export function host(post) {
       preRun: [() => {
         Module.FS.mkdir('/image_data');
         Module.FS.writeFile('/image_data/title.raw', title);
-        (startFiles || []).forEach((text, i) => {
-          if (text !== null) Module.FS.writeFile(`/model_data/${START_FILES[i]}`, text);
-        });
       }],
+      // The start creatures the page was given stand in for the shipped ones, once checked; the
+      // shipped ones are kept aside for later checks. Then the program starts.
+      noInitialRun: true,
+      onRuntimeInitialized: () => {
+        Module.FS.mkdir('/shipped');
+        for (const file of START_FILES) {
+          Module.FS.writeFile(`/shipped/${file}`, Module.FS.readFile(`/model_data/${file}`));
+        }
+        if (startFiles) {
+          const verdict = checkStartFiles(startFiles);
+          if (verdict === '') {
+            startFiles.forEach((file, i) => {
+              if (file) Module.FS.writeFile(`/model_data/${START_FILES[i]}`, file.bytes);
+            });
+          } else {
+            tell({ startFilesRefused: verdict });
+          }
+        }
+        Module.callMain([]);
+      },
       onProgramStarted: () => {
         taking = true;
         if (paused) Module._setMotion(0);
@@ -211,7 +229,10 @@ export function host(post) {
       },
       onCreatureMarks: (marks) => tell({ marks }),
       onBreeding: (breeding) => tell({ breeding }),
-      onFrameShown: () => tell({ frame: handled }),
+      onFrameShown: () => {
+        for (const capture of pictures.splice(0)) capture(canvas);
+        tell({ frame: handled });
+      },
       onProgramEnd: (status) => {
         ended = true;
         tell({ ended: { status, escape: escaping } });
@@ -228,7 +249,53 @@ export function host(post) {
   const REQUESTS = {
     // The program's memory in bytes.
     memory: () => (memory ? memory.buffer.byteLength : null),
+    // Creature id's file of kind (web/keeping.cpp), named name: its bytes, or null.
+    creatureFile: ({ id, kind, name }) => {
+      const path = `/${name.replace(/[/\n]/g, '_')}`;
+      if (!Module.ccall('saveCreatureFile', 'number', ['number', 'number', 'string'],
+        [id, kind, path])) {
+        return null;
+      }
+      const bytes = Module.FS.readFile(path);
+      Module.FS.unlink(path);
+      return bytes;
+    },
+    // The verdict on start files ('' when the program can start from them).
+    checkStartFiles: (files) => checkStartFiles(files),
+    // The next frame as the program draws it, as a PNG.
+    picture: () => new Promise((resolve) => {
+      pictures.push((canvas) => (canvas.convertToBlob
+        ? canvas.convertToBlob({ type: 'image/png' }).then(resolve, () => resolve(null))
+        : canvas.toBlob(resolve, 'image/png')));
+      Module._requestFrame();
+    }),
   };
+  const pictures = [];  // captures waiting for the next frame
+
+  // Checks start files, three entries { name, bytes } or null (the shipped one), with the
+  // program's reader (web/start_files.h), its output left out: the verdict, '' when good.
+  function checkStartFiles(files) {
+    const made = [];  // [folder, path] of each file written
+    const paths = files.map((file, i) => {
+      if (!file) return `/shipped/${START_FILES[i]}`;
+      const folder = `/check${i}`;
+      const path = `${folder}/${file.name.replace(/[/\n]/g, '_')}`;
+      Module.FS.mkdir(folder);
+      Module.FS.writeFile(path, file.bytes);
+      made.push([folder, path]);
+      return path;
+    });
+    quiet = true;
+    try {
+      return Module.ccall('checkGivenStartFiles', 'string', ['string'], [paths.join('\n')]);
+    } finally {
+      quiet = false;
+      for (const [folder, path] of made) {
+        Module.FS.unlink(path);
+        Module.FS.rmdir(folder);
+      }
+    }
+  }
 
   // ---- Messages from the page -----------------------------------------------------------------
 
@@ -248,13 +315,10 @@ export function host(post) {
       run('_setMotion', message.motion ? 1 : 0);
     } else if (message.request) {
       const { id, name, argument } = message.request;
-      let value = null;
-      try {
-        if (REQUESTS[name] && (taking || name === 'memory')) value = REQUESTS[name](argument);
-      } catch (error) {
-        value = { error: String(error) };
-      }
-      tell({ answer: { id, value } });
+      Promise.resolve().then(() => (REQUESTS[name] && (taking || name === 'memory') && !ended
+        ? REQUESTS[name](argument) : null))
+        .catch(() => null)
+        .then((value) => tell({ answer: { id, value } }));
     }
   }
   return receive;

@@ -22,8 +22,12 @@
 //                   middle-button drag of TURN window pixels from the middle of the picture
 //   the keyboard    on the canvas, arrow keys choose a creature and Enter picks it (keyboard.js),
 //                   through pointTo, click and turn below
+// While a creature to save is being chosen (choosing.js), a click or tap chooses the creature
+// under it (the one the program shows under the pointer there) and the program gets no press;
+// Escape stops choosing and does not reach the program.
 import { program } from './program.js';
 import { letterKeyAllowed } from './settings.js';
+import { choosing, chosen, stopChoosing } from './choosing.js';
 
 const canvas = document.getElementById('canvas');
 // The window's pixels: the canvas's, which the program draws (fixed before a worker takes it).
@@ -82,6 +86,13 @@ export function click(point) {
   button(LEFT, DOWN, point);
   button(LEFT, UP, point);
 }
+// The creature under a window pixel chosen to save: the pointer moved there, the program's hover.
+async function chooseAt(point) {
+  move(point);
+  await program.settled();
+  chosen(program.marks && !program.marks.title ? program.marks.hover : null);
+}
+
 // A turn of the tree, way 'left', 'right', 'up' or 'down': a middle-button drag from the middle of
 // the picture.
 export function turn(way) {
@@ -101,6 +112,10 @@ canvas.addEventListener('mousedown', (event) => {
   if (event.button > 2 || !program.running()) return;
   event.preventDefault();
   leftIsMiddle = event.button === LEFT && event.shiftKey;
+  if (choosing() && !leftIsMiddle && event.button !== MIDDLE) {
+    chooseAt(windowPoint(event.clientX, event.clientY));
+    return;
+  }
   button(leftIsMiddle ? MIDDLE : event.button, DOWN, windowPoint(event.clientX, event.clientY));
 });
 window.addEventListener('mouseup', (event) => {
@@ -140,9 +155,12 @@ canvas.addEventListener('wheel', (event) => {
 // ---- Keys ---------------------------------------------------------------------------------------
 
 // The program's key code for a key event, as GLUT reads it (the key's legacy code, a letter upper
-// case with Shift), or null when it is not one of the program's keys or may not reach it now.
+// case with Shift), or null when it is not one of the program's keys or may not reach it now (a
+// dialog of the page's has the keys).
 function programKey(event) {
-  if (event.ctrlKey || event.altKey || event.metaKey) return null;
+  if (event.ctrlKey || event.altKey || event.metaKey || event.target.closest('dialog')) {
+    return null;
+  }
   const code = event.keyCode >= 65 && event.keyCode <= 90 && !event.shiftKey
     ? event.keyCode + 32 : event.keyCode;
   if (!PROGRAM_KEYS.includes(code)) return null;
@@ -154,6 +172,11 @@ for (const [type, send] of [['keydown', (code) => program.key(code)],
   window.addEventListener(type, (event) => {
     const code = programKey(event);
     if (code === null || !program.running()) return;
+    if (code === ESCAPE && choosing()) {
+      event.preventDefault();
+      if (type === 'keydown') stopChoosing();
+      return;
+    }
     event.preventDefault();
     send(code);
   });
@@ -213,8 +236,12 @@ function fingerUp(event) {
   if (gesture && gesture.kind === 'one' && gesture.id === event.pointerId) {
     if (!gesture.moved && event.type === 'pointerup') {
       const at = inWindow(gesture.start);
-      button(LEFT, DOWN, at);
-      button(LEFT, UP, at);
+      if (choosing()) {
+        chooseAt(at);
+      } else {
+        button(LEFT, DOWN, at);
+        button(LEFT, UP, at);
+      }
     }
     gesture = { kind: 'done' };
   } else if (gesture && gesture.kind === 'two' && gesture.ids.includes(event.pointerId)) {

@@ -13,6 +13,8 @@
 //   Home, End            creature 0, the newest creature
 //   Page Up, Page Down   the creature numbered one less, one more
 //   Shift + arrow        turn the tree, as the turn buttons do (input.js)
+//   S                    save the focused creature (save.js); Enter does, while "Save a creature"
+//                        is choosing one
 //
 // Where each creature stands on screen comes from the program (web/creature_marks.cpp). The
 // focused creature carries a ring drawn over the canvas while the keyboard is in use; for screen
@@ -21,6 +23,7 @@
 import { program } from './program.js';
 import { click, pointerAt, pointTo, turn } from './input.js';
 import { announce } from './announce.js';
+import { choosing, chosen } from './choosing.js';
 
 const canvas = document.getElementById('canvas');
 const ringBox = document.getElementById('ring-box');
@@ -222,6 +225,7 @@ function handleKey(key, shift, repeat) {
   if (pick && repeat) return undefined;
   if (state.title) return pick ? begin() : undefined;
   if (active === null || active >= state.creatures.length) active = 0;
+  if (key === 's' || (pick && choosing())) return chosen(active);
   const way = shift && TURNS[key];
   if (way) {
     turn(way);
@@ -234,7 +238,7 @@ function handleKey(key, shift, repeat) {
 // held down picks once.
 canvas.addEventListener('keydown', (event) => {
   if (event.ctrlKey || event.altKey || event.metaKey) return;
-  const pick = event.key === 'Enter' || event.key === ' ';
+  const pick = event.key === 'Enter' || event.key === ' ' || event.key === 's';
   if (!(pick || MOVES.includes(event.key)) || !creatures()) return;
   event.preventDefault();
   const { key, shiftKey, repeat } = event;
@@ -249,7 +253,8 @@ canvas.addEventListener('click', (event) => {
     const state = creatures();
     if (!state || state.title) return;
     await choose(id);
-    await pickFocused(creatures());
+    if (choosing()) await chosen(id);
+    else await pickFocused(creatures());
   });
 });
 

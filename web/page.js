@@ -1,12 +1,15 @@
-// The page around the program: starts it once the page has been painted, and says in the status
-// line that it runs, or plainly why it does not (a file that did not come, no WebGL, an error)
-// and how it ended. The page's other parts register themselves as they are imported.
+// The page around the program: starts it once the page has been painted (from the start creatures
+// the browser remembers, if any), and says in the status line that it runs, or plainly why it
+// does not (a file that did not come, no WebGL, an error) and how it ended. The page's other parts
+// register themselves as they are imported; saving and starting from one's own creatures are
+// loaded when used.
 import { program } from './program.js';
 import { flushPanel } from './output.js';
 import { motionPaused } from './settings.js';
 import './input.js';
 import './keyboard.js';
 import './announce.js';
+import './choosing.js';
 
 const status = document.getElementById('status');
 const AGAIN = 'Reloading the page may help.';
@@ -53,9 +56,47 @@ program.addEventListener('ended', ({ detail: { status: code, escape } }) => {
   }
 });
 
+// Start creatures of one's own (web/start.js): where the browser remembers some, the page starts
+// from them, and says so; a set the program no longer takes is said why, and forgotten.
+const REMEMBERED = 'creatures.startFiles';
+const SLOTS = ['the bird', 'the squat one', 'the rabbit'];
+let ownStart = '';
+function remembered() {
+  try {
+    return localStorage.getItem(REMEMBERED) !== null;
+  } catch {
+    return false;
+  }
+}
+async function rememberedSet() {
+  if (!remembered()) return null;
+  const { rememberedSet: read } = await import('./start.js');
+  const set = await read();
+  if (set) {
+    document.getElementById('start-shipped').hidden = false;
+    ownStart = `Running, from your own start creatures: ${set.map((file, i) =>
+      (file ? `${file.name} in place of ${SLOTS[i]}` : `${SLOTS[i]} as shipped`)).join(', ')}.`;
+  }
+  return set;
+}
+program.addEventListener('startfilesrefused', async ({ detail: verdict }) => {
+  ownStart = 'Running, from the shipped creatures: the start creatures this browser kept can ' +
+    `no longer be used (${verdict}).`;
+  document.getElementById('start-shipped').hidden = true;
+  (await import('./start.js')).forget();
+});
+document.getElementById('start-own').addEventListener('click', async () =>
+  (await import('./start.js')).chooseStartFiles());
+document.getElementById('start-shipped').addEventListener('click', async () => {
+  await (await import('./start.js')).forget();
+  location.reload();
+});
+document.getElementById('save-picture').addEventListener('click', async () =>
+  (await import('./save.js')).savePicture());
+
 program.addEventListener('started', () => {
   if (ended) return;
-  say('Running.', false);
+  say(ownStart || 'Running.', false);
   // The service worker keeps the site for the next visit, with or without the network (where
   // the browser offers one: not on a page opened from a file, say).
   if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
@@ -83,9 +124,13 @@ function begin() {
   if (begun) return;
   begun = true;
   // The start fails only when a script of the page's cannot be loaded.
-  setTimeout(() => program.start({ paused: motionPaused() }).catch(() => {
-    stop(`The page could not load its scripts. ${AGAIN}`);
-  }));
+  setTimeout(async () => {
+    try {
+      await program.start({ paused: motionPaused(), startFiles: await rememberedSet() });
+    } catch {
+      stop(`The page could not load its scripts. ${AGAIN}`);
+    }
+  });
 }
 if (PerformanceObserver.supportedEntryTypes?.includes('paint')) {
   new PerformanceObserver((list, observer) => {

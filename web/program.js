@@ -5,7 +5,8 @@
 //
 //   events   'output' (detail: text), 'started', 'marks', 'breeding' (detail: { creature,
 //            partner, newChildren }), 'frame', 'ended' (detail: { status, escape }), 'failed' (detail:
-//            { file, why } | { message } | { noWebGL } | { lost })
+//            { file, why } | { message } | { noWebGL } | { lost }), 'startfilesrefused'
+//            (detail: why the start creatures given could not be used)
 //   input    button(button, state, x, y), move(x, y), key(code), keyUp(code), in window pixels
 //            (y downwards) as GLUT counts them; sent only while the program runs
 //   state    running(), marks (the creatures as last told, see web/creature_marks.cpp: null
@@ -108,6 +109,8 @@ class Program extends EventTarget {
       this.#tell('frame');
     } else if (message.breeding) {
       this.#tell('breeding', message.breeding);
+    } else if ('startFilesRefused' in message) {
+      this.#tell('startfilesrefused', message.startFilesRefused);
     } else if (message.started) {
       this.#started = true;
       this.#tell('started');

@@ -29,7 +29,8 @@ const ENGINES = (process.env.CREATURES_ENGINES || 'chromium,firefox').split(',')
 const PAD = ['i', 'j', 'k', 'l', 'u', 'o'];
 const TURN = ['left', 'right', 'up', 'down'];
 // Tab's stops after the canvas.
-const CONTROLS = [...PAD, ...TURN, 'pause', 'letter-keys', 'output'];
+const KEEP = ['save-picture', 'save-creature', 'start-own'];
+const CONTROLS = [...PAD, ...TURN, 'pause', 'letter-keys', ...KEEP, 'output'];
 
 for (const engine of ENGINES) {
   describe(`the viewer from the keyboard alone in ${engine}`, { timeout: 300000 }, () => {
@@ -141,8 +142,8 @@ for (const engine of ENGINES) {
         matchMedia('(prefers-reduced-motion: reduce)').matches), reduced);
       assert.equal(await paused(), String(reduced));
       await noViolations('on the title');
-      assert.deepEqual(await visit('Tab', 14), ['canvas', ...CONTROLS]);
-      assert.deepEqual(await visit('Shift+Tab', 13),
+      assert.deepEqual(await visit('Tab', CONTROLS.length + 1), ['canvas', ...CONTROLS]);
+      assert.deepEqual(await visit('Shift+Tab', CONTROLS.length),
         [...CONTROLS.slice(0, -1).reverse(), 'canvas']);
       assert.deepEqual(await page.$eval('#canvas', (canvas) =>
         [canvas.matches(':focus-visible'), getComputedStyle(canvas).outlineStyle]),
@@ -252,11 +253,11 @@ for (const engine of ENGINES) {
       await press(' ');
       assert.equal(await page.$eval('#letter-keys', (box) => box.checked), true);
       const [kept, picture] = [await standsAt(2), await canvasImage(page)];
-      for (const key of ['l', 'Tab', 'l']) await press(key);
+      for (const key of ['l', ...KEEP.map(() => 'Tab'), 'Tab', 'l']) await press(key);
       assert.equal((await where()).focus, 'output');
       assert.equal(await standsAt(2), kept, 'l moved the view from outside the picture');
       assert.equal(meanDifference(picture, await canvasImage(page), WHOLE), 0, 'a frame was drawn');
-      for (let k = 0; k < 3; ++k) await press('Shift+Tab');
+      for (let k = 0; k < 3 + KEEP.length; ++k) await press('Shift+Tab');
       assert.equal((await where()).focus, 'down');
       await press('l');
       const moved = await standsAt(2);
@@ -270,7 +271,7 @@ for (const engine of ENGINES) {
     });
 
     it('ends at Escape as the desktop does, from anywhere on the page', async () => {
-      assert.deepEqual(await visit('Tab', 13), CONTROLS);
+      assert.deepEqual(await visit('Tab', CONTROLS.length), CONTROLS);
       await press('Escape');
       await panelIs('ended');
       assert.equal(await page.$eval('#status', (line) => line.textContent),
