@@ -149,7 +149,8 @@ TEST(StartFiles, TheCheckNamesTheFileAndWhatIsWrong) {
         std::string bird, squat, rabbit, verdict;
     } cases[] = {
         {bird, squat, rabbit, ""},
-        {"v 1 2\n" + bird, squat, rabbit, "bird.obj cannot be read: Error! Vertex vector size not 3"},
+        {"v 1 2\n" + bird, squat, rabbit,
+         "bird.obj cannot be read: Error! Vertex vector size not 3"},
         {replaced(bird, "g tail", "g wing"), squat, rabbit,
          "bird.obj has a body part named \"wing\", which is none of head, torso, lefteye, "
          "righteye, mouth, leftleg, rightleg, lefthand, righthand, tail, hair, leftear, rightear"},
