@@ -349,6 +349,15 @@ TEST_F(LoopStep, BrokenFaceCycleIsReportedAndLeftOut) {
     EXPECT_EQ(r.parts[0].polygons.size(), 4u);  // face 0 only
     EXPECT_EQ(r.parts[0].faces.size(), 4u);
     EXPECT_EQ(r.parts[0].halfEdges.size(), 12u);
+
+    // Face 0 broken instead: face 1's children come first in the lists, numbered from 0.
+    Model n = fixtures::twoTriangles();
+    build(n);
+    n.parts[0].halfEdge(n.parts[0].halfEdges[0]).next = NONE_INDEX;
+    Model second = step(n);
+    EXPECT_EQ(indices(second.parts[0].polygons[0]), (std::vector<int32_t>{3, 0, 2}));  // c0 e0 e2
+    second.relinkHalfEdges();
+    EXPECT_EQ(checkHalfEdges(second.parts[0]), "");
 }
 
 TEST_F(LoopStep, MidpointFlagLeftSetWithAForeignIndexMakesThePoint) {
@@ -460,6 +469,11 @@ TEST_F(LoopStep, IndexedStepMatchesLiteralStepBitForBit) {
             }
         }
         if (round % 7 == 3 && !m.parts.empty()) m.parts.push_back(m.parts[0]);
+        // Now and then a part's first face loses a link, with the part's good faces after it.
+        for (BodyPart& part : m.parts) {
+            if (round % 4 == 2 && part.halfEdges.size() > 3)
+                part.halfEdge(part.halfEdges[static_cast<size_t>(round) % 3]).next = NONE_INDEX;
+        }
         Model slow = deepCopy(m);
         expectSameStep(m, slow, "round " + std::to_string(round) + ", step 1");
         // A second step on the relinked results.
