@@ -284,7 +284,7 @@ TEST_F(LoopStep, NormalsAreRefinedByTheSameRules) {
     EXPECT_TRUE(sameBits(r.positions, r.normals));
 }
 
-TEST_F(LoopStep, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
+TEST_F(LoopStep, PositionSharedByPartsTakesTheFirstEqualPoint) {
     // Both parts hold the same two triangles, so every vertex point of the second part equals,
     // bit for bit, the one made in the first part.
     const std::vector<fixtures::Triangle> tris = {{0, 1, 2}, {2, 1, 3}};
@@ -302,6 +302,21 @@ TEST_F(LoopStep, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
     EXPECT_EQ(second.polygons[5][1].positionIndex, 4);   // vertex 1 again: part 0's point
     EXPECT_EQ(second.polygons[4][0].normalSlot, 5);
     EXPECT_EQ(r.positions[5], r.positions[14]);
+
+    // A third part whose vertex 1 has its flag left set takes the first equal point there is,
+    // part 0's, whether the search for it begins there or a flag left in part 0 began it.
+    for (const bool headFlag : {false, true}) {
+        Model n =
+            fixtures::makeModel(m.positions, {{"head", tris}, {"torso", tris}, {"tail", tris}});
+        build(n);
+        n.parts[2].vertex(n.parts[2].vertices[1]).updated = 1;
+        if (headFlag) n.parts[0].vertex(n.parts[0].vertices[1]).updated = 1;
+        const Model t = step(n);
+        EXPECT_EQ(t.positions.size(), 26u);  // none made for the tail's vertex 1
+        EXPECT_EQ(t.parts[0].polygons[1][1].positionIndex, 4);
+        EXPECT_EQ(t.parts[2].polygons[1][1].positionIndex, 4) << "head flag " << headFlag;
+        EXPECT_EQ(t.parts[2].polygons[5][1].positionIndex, 4) << "head flag " << headFlag;
+    }
 }
 
 TEST_F(LoopStep, VertexPointEqualToAnEarlierEdgePointTakesItsIndex) {
