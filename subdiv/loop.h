@@ -24,7 +24,8 @@
 // and every visit of a boundary vertex. A face whose next cycle has more than three half-edges
 // prints "Face cannot have more than three edges!!\n" and ends the program with status 1. A face
 // whose cycle is broken (a missing link, or fewer than three half-edges) is reported through
-// reportRingFault and left out of the result.
+// reportRingFault and left out of the result: the faces after it move up, their polygons and
+// face records numbered 4g..4g+3 for the g-th face refined, as a face record's index must be.
 Model subdivide(Model& source);
 
 // One step of the display refinement: leaves target as `target = subdivide(source)` followed by

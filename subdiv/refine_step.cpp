@@ -181,7 +181,7 @@ void Step::refinePart(size_t i) {
         for (int k = 0; k < 4; ++k) {
             faceList[4 * g + k] = faceBase + k;
             faceRecords[faceBase + k] =
-                MeshFace{links_ ? block + 3 * k : NONE_INDEX, static_cast<int32_t>(4 * f) + k};
+                MeshFace{links_ ? block + 3 * k : NONE_INDEX, static_cast<int32_t>(4 * g) + k};
         }
         const int32_t point[6] = {c[0], c[1], c[2], e[0], e[1], e[2]};  // by slot
         HalfEdge* const child = edgeRecords + block;

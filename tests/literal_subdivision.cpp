@@ -250,7 +250,7 @@ Model subdivide(Model& source) {
             for (int k = 0; k < 4; ++k) {
                 dst.faces.push_back(static_cast<RecordIndex>(arena->faces.size()));
                 arena->faces.push_back(
-                    MeshFace{NONE_INDEX, static_cast<int32_t>(4 * f + static_cast<size_t>(k))});
+                    MeshFace{NONE_INDEX, static_cast<int32_t>(dst.faces.size() - 1)});
             }
             const size_t base = arena->halfEdges.size();
             for (int k = 0; k < 12; ++k) {

@@ -284,7 +284,7 @@ TEST_F(LoopStep, NormalsAreRefinedByTheSameRules) {
     EXPECT_TRUE(sameBits(r.positions, r.normals));
 }
 
-TEST_F(LoopStep, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
+TEST_F(LoopStep, PositionSharedByPartsTakesTheFirstEqualPoint) {
     // Both parts hold the same two triangles, so every vertex point of the second part equals,
     // bit for bit, the one made in the first part.
     const std::vector<fixtures::Triangle> tris = {{0, 1, 2}, {2, 1, 3}};
@@ -302,6 +302,21 @@ TEST_F(LoopStep, PositionSharedByTwoPartsTakesTheEarlierEqualPoint) {
     EXPECT_EQ(second.polygons[5][1].positionIndex, 4);   // vertex 1 again: part 0's point
     EXPECT_EQ(second.polygons[4][0].normalSlot, 5);
     EXPECT_EQ(r.positions[5], r.positions[14]);
+
+    // A third part whose vertex 1 has its flag left set takes the first equal point there is,
+    // part 0's, whether the search for it begins there or a flag left in part 0 began it.
+    for (const bool headFlag : {false, true}) {
+        Model n =
+            fixtures::makeModel(m.positions, {{"head", tris}, {"torso", tris}, {"tail", tris}});
+        build(n);
+        n.parts[2].vertex(n.parts[2].vertices[1]).updated = 1;
+        if (headFlag) n.parts[0].vertex(n.parts[0].vertices[1]).updated = 1;
+        const Model t = step(n);
+        EXPECT_EQ(t.positions.size(), 26u);  // none made for the tail's vertex 1
+        EXPECT_EQ(t.parts[0].polygons[1][1].positionIndex, 4);
+        EXPECT_EQ(t.parts[2].polygons[1][1].positionIndex, 4) << "head flag " << headFlag;
+        EXPECT_EQ(t.parts[2].polygons[5][1].positionIndex, 4) << "head flag " << headFlag;
+    }
 }
 
 TEST_F(LoopStep, VertexPointEqualToAnEarlierEdgePointTakesItsIndex) {
@@ -349,6 +364,15 @@ TEST_F(LoopStep, BrokenFaceCycleIsReportedAndLeftOut) {
     EXPECT_EQ(r.parts[0].polygons.size(), 4u);  // face 0 only
     EXPECT_EQ(r.parts[0].faces.size(), 4u);
     EXPECT_EQ(r.parts[0].halfEdges.size(), 12u);
+
+    // Face 0 broken instead: face 1's children come first in the lists, numbered from 0.
+    Model n = fixtures::twoTriangles();
+    build(n);
+    n.parts[0].halfEdge(n.parts[0].halfEdges[0]).next = NONE_INDEX;
+    Model second = step(n);
+    EXPECT_EQ(indices(second.parts[0].polygons[0]), (std::vector<int32_t>{3, 0, 2}));  // c0 e0 e2
+    second.relinkHalfEdges();
+    EXPECT_EQ(checkHalfEdges(second.parts[0]), "");
 }
 
 TEST_F(LoopStep, MidpointFlagLeftSetWithAForeignIndexMakesThePoint) {
@@ -460,6 +484,11 @@ TEST_F(LoopStep, IndexedStepMatchesLiteralStepBitForBit) {
             }
         }
         if (round % 7 == 3 && !m.parts.empty()) m.parts.push_back(m.parts[0]);
+        // Now and then a part's first face loses a link, with the part's good faces after it.
+        for (BodyPart& part : m.parts) {
+            if (round % 4 == 2 && part.halfEdges.size() > 3)
+                part.halfEdge(part.halfEdges[static_cast<size_t>(round) % 3]).next = NONE_INDEX;
+        }
         Model slow = deepCopy(m);
         expectSameStep(m, slow, "round " + std::to_string(round) + ", step 1");
         // A second step on the relinked results.

@@ -55,6 +55,8 @@ std::vector<int> flagsA(const Polygon& p) {
     return out;
 }
 
+using namespace std::string_literals;
+
 const std::string kTriangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
 
 TEST(ObjReader, ReportsProgressAndCounts) {
@@ -166,6 +168,16 @@ TEST(ObjReader, LineEndsAndLongLines) {
     EXPECT_EQ(c.model.parts[0].name.size(), 2000u);
     ASSERT_EQ(c.model.parts[0].polygons.size(), 1u);
     EXPECT_EQ(c.model.parts[0].polygons[0].size(), 1200u);
+
+    // A NUL byte ends its line as it would end a C string: the rest of the line is dropped, the
+    // first NUL counting, and the next line is read as usual.
+    c = readText("v 0 0 0\0 7\nv 1 0 0\r\nv 0 1 0\0\0\r\ng he\0ad\nf 1 2 3\0 4\0 5\n"s);
+    ASSERT_TRUE(c.result.ok) << c.result.message;
+    EXPECT_EQ(c.model.positions, a.model.positions);
+    ASSERT_EQ(c.model.parts.size(), 1u);
+    EXPECT_EQ(c.model.parts[0].name, "he");
+    ASSERT_EQ(c.model.parts[0].polygons.size(), 1u);
+    EXPECT_EQ(positionIndices(c.model.parts[0].polygons[0]), (std::vector<int32_t>{0, 1, 2}));
 }
 
 TEST(ObjReader, MalformedLinesFail) {
@@ -179,6 +191,7 @@ TEST(ObjReader, MalformedLinesFail) {
         {"vn 1 2 3 4\n", "Error! Normal vector count not 3\n"},
         {"vt 1\n", "Error! Texture Coord Count not 2\n"},
         {kTriangle + "f 1 2\n", "Error! Face with fewer than 3 corners on line 4\n"},
+        {kTriangle + "f 1 2\0 3\n"s, "Error! Face with fewer than 3 corners on line 4\n"},
         {kTriangle + "f 0 1 2\n", "Error! Face index out of range (zero or negative) on line 4\n"},
         {kTriangle + "f -1 2 3\n", "Error! Face index out of range (zero or negative) on line 4\n"},
         // A first token without a number carries in zeros: position index -1.
@@ -211,15 +224,18 @@ TEST(ObjReader, EmptyFileHasNoCentreProblem) {
 }
 
 TEST(ObjReader, ReadsFilesAndReportsOpening) {
+    // A NUL byte in a file ends its line only.
     const std::string path =
-        tempFile("ok.obj", kTriangle + "v 1 1 1\ng a\nf 1 2 3\ng b\nf 4 2 1\n");
+        tempFile("ok.obj", kTriangle + "v 1 1 1\ng a\0 c\nf 1 2 3\ng b\nf 4 2 1\n"s);
     Model m;
     ::testing::internal::CaptureStdout();
     const ObjReadResult result = readObj(path, Vec3{}, m);
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(out.substr(0, out.find('\n') + 1), "Opening " + path + "\n");
+    ASSERT_EQ(m.parts.size(), 2u);
     EXPECT_EQ(m.parts[0].polygons.size(), 1u);
+    EXPECT_EQ(m.parts[1].polygons.size(), 1u);
     std::filesystem::remove(path);
 
     // The same model read again: a smaller file leaves what a fresh model would hold, texture

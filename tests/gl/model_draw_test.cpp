@@ -15,10 +15,14 @@
 #include <GL/glext.h>
 
 #include "app/population_draw.h"
+#include "app/population_pass.h"
+#include "app/viewer_window.h"
 #include "creature/world.h"
 #include "gl_test_support.h"
 #include "tests/fixtures.h"
+#include "view/arcball.h"
 #include "view/chance.h"
+#include "view/input_controller.h"
 
 namespace gltest {
 namespace {
@@ -26,11 +30,13 @@ namespace {
 struct FedVertex {
     Vec3 position;  // window coordinates
     float r = 0, g = 0, b = 0;
+    friend bool operator==(const FedVertex&, const FedVertex&) = default;
 };
 
 struct Primitive {
     GLenum kind = 0;  // GL_POLYGON_TOKEN, GL_LINE_TOKEN, ...
     std::vector<FedVertex> vertices;
+    friend bool operator==(const Primitive&, const Primitive&) = default;
 };
 
 // A 2 x 2 viewport with identity projection and model-view: a vertex at (x, y, z) in the clip
@@ -720,6 +726,20 @@ TEST_F(FeedbackTest, PopulationHoverAndTintGoToTheirOwnCreatures) {
     size_t at = 2, drawn = 0;
     expectModelDrawn(fed, at, world.creatures[0], {0, 0, 0}, view.model, 1.04f, r, drawn);
     expectModelDrawn(fed, at, world.creatures[1], {0.6f, -0.2f, -0.2f}, view.model, 1.0f, r, drawn);
+
+    // The display pass hands the drawing the same view from the window's clock, the trackball
+    // and the input controller: each value in its own slot.
+    InputController& input = InputController::instance();
+    input.hoverIndex = view.hoverIndex;
+    input.firstPick = view.firstPick;
+    input.viewOffsetX = view.model.viewOffsetX;
+    input.viewOffsetY = view.model.viewOffsetY;
+    input.viewOffsetZ = view.model.viewOffsetZ;
+    ArcBall::instance().transform = view.model.transform;
+    ViewerWindow::instance().currentTime = view.model.currentTime;
+    World::instance() = world;
+    chance::seed(4);
+    EXPECT_TRUE(capture([] { drawPopulationPass(); }) == fed) << "the pass drew another view";
 }
 
 TEST_F(FeedbackTest, EmptyPopulationDrawsNothingAndKeepsTheStack) {

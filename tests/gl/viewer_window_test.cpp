@@ -1,7 +1,9 @@
 #include "app/viewer_window.h"
 
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include <GL/freeglut.h>
 
@@ -123,6 +125,27 @@ TEST_F(ViewerWindowTest, DisplayPassesLeaveTheCameraTranslation) {
     EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
     EXPECT_EQ(integer(GL_FRONT_FACE), GL_CW);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+}
+
+// The idle tick reads GLUT's clock and asks for a frame: GLUT's next event pass shows one. No
+// other input asks for frames, so without the tick none would come.
+TEST_F(ViewerWindowTest, IdleTickMovesTheClockOnAndAFrameFollows) {
+    static int frames = 0;
+    glutDisplayFunc([] { ++frames; });
+    glutMainLoopEvent();  // whatever was under way before
+    frames = 0;
+    ViewerWindow& window = ViewerWindow::instance();
+    const int before = glutGet(GLUT_ELAPSED_TIME);
+    window.currentTime = -1.0f;
+    window.tick();
+    EXPECT_GE(window.currentTime, static_cast<float>(before));
+    EXPECT_LE(window.currentTime, static_cast<float>(glutGet(GLUT_ELAPSED_TIME)));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (frames == 0 && std::chrono::steady_clock::now() < deadline) {
+        glutMainLoopEvent();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(frames, 1) << "no frame came within 5 s of the idle tick";
 }
 
 // Column range [first, last] of pixels in a row that differ from the clear colour.
