@@ -306,7 +306,9 @@ for (const engine of ENGINES) {
           const box = focused.getBoundingClientRect();
           const top = document.elementFromPoint(box.x + box.width / 2, box.y + box.height / 2);
           return [focused.id || focused.dataset.key || focused.dataset.turn,
-            box.left >= 0 && box.right <= innerWidth && box.top >= 0 && box.bottom <= innerHeight,
+            // In view, up to the browser's rounding of the scroll to whole pixels.
+            box.left >= -1 && box.right <= innerWidth + 1 && box.top >= -1 &&
+              box.bottom <= innerHeight + 1,
             focused.contains(top), box.width >= 24 && box.height >= 24];
         }), [stop, true, true, true]);
         await small.keyboard.press('Tab');
