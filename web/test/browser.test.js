@@ -4,6 +4,8 @@
 // the page shows and prints is compared with the desktop's records. The session runs in Chromium,
 // Firefox and WebKit with the canvas at its full 1024 x 768, and in Chromium on a laptop's screen,
 // where the canvas is shown smaller and the trackball is turned with Shift and the left button.
+// The program runs in a worker (in WebKit with WebGL in workers, as Safari has it), and in the
+// page in a Chromium whose workers cannot draw (no OffscreenCanvas).
 //
 // Environment: CREATURES_SITE (the site folder), CREATURES_REFERENCE (the desktop records),
 // CREATURES_SHOTS (optional: where the page's pictures are saved), CREATURES_ENGINES (optional:
@@ -32,12 +34,15 @@ const LAPTOP = { width: 1366, height: 650 };
 const SESSIONS = [
   { engine: 'chromium', screen: 'a desktop', viewport: DESKTOP, turn: 'middle' },
   { engine: 'chromium', screen: 'a laptop', viewport: LAPTOP, turn: 'shift' },
+  { engine: 'chromium', screen: 'a desktop, its workers unable to draw', viewport: DESKTOP,
+    turn: 'middle', worker: false },
   { engine: 'firefox', screen: 'a desktop', viewport: DESKTOP, turn: 'middle' },
   { engine: 'webkit', screen: 'a desktop', viewport: DESKTOP, turn: 'middle' },
 ].filter((session) => ENGINES.includes(session.engine));
 
 for (const session of SESSIONS) {
-  const label = `${session.engine}-${session.viewport.width}x${session.viewport.height}`;
+  const label = `${session.engine}-${session.viewport.width}x${session.viewport.height}` +
+    (session.worker === false ? '-page' : '');
   // A canvas shown smaller than its pixels is compared after scaling back up, which blurs the
   // title picture's fine print a little.
   let scaled = false;
@@ -59,6 +64,11 @@ for (const session of SESSIONS) {
       await page.setViewport({ ...session.viewport, deviceScaleFactor: 1 });
       page.on('pageerror', (error) => pageErrors.push(error.message));
       page.on('console', (message) => consoleMessages.push([message.type(), message.text()]));
+      if (session.worker === false) {
+        await page.evaluateOnNewDocument(() => {
+          delete HTMLCanvasElement.prototype.transferControlToOffscreen;
+        });
+      }
       await page.goto(open.site.url);
       firstFrameTime = await firstFrame(page);
       canvasBox = await (await page.$('#canvas')).boundingBox();
@@ -115,6 +125,9 @@ for (const session of SESSIONS) {
 
     it('shows the title picture as the desktop does, and prints nothing', async (t) => {
       t.diagnostic(`first frame ${firstFrameTime.toFixed(0)} ms`);
+      const inWorker = await page.evaluate(async () => (await import('./program.js')).program
+        .inWorker);
+      assert.equal(inWorker, session.worker !== false);
       const web = await perform('title');
       const desktop = records.picture('title');
       const difference = meanDifference(web, desktop, WHOLE);

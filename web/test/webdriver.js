@@ -90,7 +90,10 @@ class WebKitBrowser {
       capabilities: {
         alwaysMatch: {
           browserName: 'MiniBrowser',
-          'webkitgtk:browserOptions': { binary: MINIBROWSER, args: ['--automation'] },
+          // WebGL in workers, as Safari has it from version 17 on (WebKitGTK leaves it off).
+          'webkitgtk:browserOptions': {
+            binary: MINIBROWSER, args: ['--automation', '--features=+AllowWebGLInWorkers'],
+          },
         },
       },
     });
