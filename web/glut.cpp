@@ -153,15 +153,14 @@ void onInputTaken(InputTaken callback) {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void pointerButton(int button, int state, int x, int y) {
-    if (loopStopped || button < 0 || button > 31) return;
-    const unsigned bit = 1u << button;
-    // A release reaches the program only when it had the press, as on the desktop.
-    if (state == GLUT_DOWN) {
-        heldButtons |= bit;
-    } else if (state == GLUT_UP && (heldButtons & bit) != 0) {
-        heldButtons &= ~bit;
-    } else {
-        return;
+    if (loopStopped || button < 0 || (state != GLUT_DOWN && state != GLUT_UP)) return;
+    // The three buttons are held between press and release, and a release reaches the program
+    // only when it had the press, as on the desktop. The wheel's steps (buttons 3 and 4) are
+    // presses that hold nothing.
+    if (button <= GLUT_RIGHT_BUTTON) {
+        const unsigned bit = 1u << button;
+        if (state == GLUT_UP && (heldButtons & bit) == 0) return;
+        heldButtons = state == GLUT_DOWN ? heldButtons | bit : heldButtons & ~bit;
     }
     pointerX = x;
     pointerY = y;

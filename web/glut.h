@@ -3,7 +3,8 @@
 // The page's input reaches the program through functions exported from glut.cpp, each passing
 // on what GLUT would pass to the program's callbacks, in window pixels (y downwards):
 //   pointerButton(button, state, x, y)  a GLUT mouse event; a release only of a button whose
-//                                       press the program had
+//                                       press the program had (buttons 3 and 4, the wheel,
+//                                       hold nothing)
 //   pointerMoved(x, y)                  motion with a button held, else passive motion
 //   keyPressed(key), keyReleased(key)   a key as GLUT's keyboard callbacks take it, at the
 //                                       pointer's last position
