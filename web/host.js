@@ -56,6 +56,7 @@ async function programScript(code) {
 // Runs a host that posts its messages with post; returns the function that takes the page's.
 export function host(post) {
   let Module = null;
+  let context = null;   // the program's WebGL context, once made
   let ended = false;
   let memory = null;    // the program's memory
   let taking = false;  // the program takes input
@@ -96,6 +97,10 @@ export function host(post) {
     ended = true;
     tell({ failed: failure });
     stop();
+    // A program that never started gives its context back: left to the page's closing, the
+    // context of a transferred canvas that never showed a frame can keep WebKit from making the
+    // next one.
+    if (!taking) context?.getExtension('WEBGL_lose_context')?.loseContext();
   }
   function stop() {
     ended = true;
@@ -153,7 +158,7 @@ export function host(post) {
       expanded('title.raw.gz'), expanded('creatures.js.gz')]);
     files.catch(() => {});
     canvas.addEventListener('webglcontextlost', () => fail({ lost: true }));
-    const context = await makeContext(canvas);
+    context = await makeContext(canvas);
     if (!context) {
       fail({ noWebGL: true });
       return;

@@ -7,7 +7,10 @@
 
 let canDraw = false;
 try {
-  canDraw = new OffscreenCanvas(1, 1).getContext('webgl') !== null;
+  const probe = new OffscreenCanvas(1, 1).getContext('webgl');
+  canDraw = probe !== null;
+  // Given back at once: a browser allows a worker only a few contexts.
+  probe?.getExtension('WEBGL_lose_context')?.loseContext();
 } catch {
   // No OffscreenCanvas, or no WebGL on one, in this browser's workers.
 }

@@ -69,9 +69,10 @@ async function serve(folder, replace = () => undefined) {
 // Chromium (engine 'chromium'), or Firefox (engine 'firefox') in the X server of DISPLAY, since
 // a headless Firefox has no WebGL here. Their background services are off: this machine's
 // network is closed. WebKitGTK's MiniBrowser (engine 'webkit', in the X server of DISPLAY, WebGL
-// through Mesa) comes through WebDriver (webdriver.js).
-async function launchBrowser(engine = 'chromium') {
-  if (engine === 'webkit') return launchWebKit();
+// through Mesa) comes through WebDriver (webdriver.js), with WebGL in its workers unless options
+// say { workerWebGL: false }.
+async function launchBrowser(engine = 'chromium', options = {}) {
+  if (engine === 'webkit') return launchWebKit(options);
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), `creatures-${engine}-`));
   const common = {
     userDataDir: profile,

@@ -85,15 +85,14 @@ class WebKitBrowser {
     return value;
   }
 
-  async start() {
+  async start(workerWebGL) {
+    const features = workerWebGL ? ['--features=+AllowWebGLInWorkers'] : [];
     const session = await this.command('POST', '/session', {
       capabilities: {
         alwaysMatch: {
           browserName: 'MiniBrowser',
           // WebGL in workers, as Safari has it from version 17 on (WebKitGTK leaves it off).
-          'webkitgtk:browserOptions': {
-            binary: MINIBROWSER, args: ['--automation', '--features=+AllowWebGLInWorkers'],
-          },
+          'webkitgtk:browserOptions': { binary: MINIBROWSER, args: ['--automation', ...features] },
         },
       },
     });
@@ -325,8 +324,8 @@ class WebKitElement {
 }
 
 // Starts WebKitWebDriver on a free port of 127.0.0.1 (MiniBrowser in the X server of DISPLAY)
-// and a session of it.
-async function launchWebKit() {
+// and a session of it, with WebGL in workers unless workerWebGL is false.
+async function launchWebKit({ workerWebGL = true } = {}) {
   const port = await freePort();
   const driver = spawn(process.env.WEBKIT_WEBDRIVER || 'WebKitWebDriver', [`--port=${port}`],
     { stdio: 'ignore' });
@@ -345,7 +344,7 @@ async function launchWebKit() {
   }
   const browser = new WebKitBrowser(driver, url);
   try {
-    await browser.start();
+    await browser.start(workerWebGL);
   } catch (error) {
     driver.kill();
     throw error;
