@@ -110,7 +110,10 @@ export function turn(way) {
 let leftIsMiddle = false;
 canvas.addEventListener('mousedown', (event) => {
   if (event.button > 2 || !program.running()) return;
+  // The press's default, which would have focused the canvas, is withheld (it would also start
+  // a selection or a drag of the page): the canvas takes the focus itself, as a mouse focuses it.
   event.preventDefault();
+  canvas.focus({ preventScroll: true, focusVisible: false });
   leftIsMiddle = event.button === LEFT && event.shiftKey;
   if (choosing() && !leftIsMiddle && event.button !== MIDDLE) {
     chooseAt(windowPoint(event.clientX, event.clientY));

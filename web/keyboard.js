@@ -259,12 +259,16 @@ canvas.addEventListener('click', (event) => {
 });
 
 // Tabbed to: the keyboard takes over where it left off. A click that focuses the canvas changes
-// nothing that shows; a pointer used on the canvas hands the pointer back to the mouse.
+// nothing that shows, even where the browser would show the focus (after a focus by keyboard
+// elsewhere); a pointer used on the canvas hands the pointer back to the mouse.
+let pressed = false;  // a pointer has been pressed on the canvas since it last had the focus
 canvas.addEventListener('focus', () => {
+  const byPointer = pressed;
+  pressed = false;
   const state = creatures();
   if (!state || state.title) return;
   if (active === null) active = 0;
-  if (canvas.matches(':focus-visible')) {
+  if (canvas.matches(':focus-visible') && !byPointer) {
     keys = keys.then(() => choose(active));
   } else {
     showNames(state);
@@ -273,11 +277,14 @@ canvas.addEventListener('focus', () => {
 });
 // Focus gone elsewhere in the page ends the keyboard's turn; another window or tab does not.
 canvas.addEventListener('blur', () => {
+  pressed = false;
   if (document.activeElement !== canvas) keyboard = false;
 });
 for (const type of ['pointerdown', 'pointermove']) {
   canvas.addEventListener(type, (event) => {
-    if (event.isTrusted) keyboard = false;
+    if (!event.isTrusted) return;
+    keyboard = false;
+    if (type === 'pointerdown') pressed = document.activeElement !== canvas;
   });
 }
 

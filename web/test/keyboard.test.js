@@ -168,7 +168,11 @@ for (const engine of ENGINES) {
       await press('ArrowLeft');
       assert.ok(meanDifference(before, await canvasImage(page), WHOLE) > 0, 'no frame');
       await ringOn(1, /^creature 1, start creature, the squat one, no children$/);
-      await press('Enter');
+      // Enter held down picks once: its repeats pick nothing.
+      for (let k = 0; k < 3; ++k) await page.keyboard.down('Enter');
+      await page.keyboard.up('Enter');
+      await frames(page, 3);
+      await panelIs('population');
       assert.equal((await where()).said, 'Creature 1 picked first.');
       assert.match((await where()).name, /picked first$/);
       await press('Enter');
@@ -201,6 +205,27 @@ for (const engine of ENGINES) {
         'Creature 1 bred with creature 2: it, its children 3 and 4 and 2 more descendants changed.');
     });
 
+    it('walks the tree by every key, naming the focused creature after each', async () => {
+      // Each key, the creature it focuses and what the name says of it.
+      const walk = [['PageDown', 3, /^creature 3, first child of creature 1, two children, 5 and 6/],
+        ['PageDown', 4, /^creature 4, second child of creature 1, no children/],
+        // Up goes back to the child Down came from, the second here.
+        ['ArrowDown', 1, /^creature 1, start creature, the squat one, two children, 3 and 4/],
+        ['ArrowUp', 4], ['ArrowUp', 4], ['Home', 0, /^creature 0, start creature, the bird/],
+        ['PageUp', 0], ['End', 6, /^creature 6, second child of creature 3, no children/],
+        ['PageDown', 6], ['ArrowDown', 3], ['ArrowDown', 1], ['ArrowDown', 1], ['ArrowUp', 3],
+        ['ArrowUp', 6], ['ArrowRight', 5, /^creature 5, first child of creature 3/],
+        ['Home', 0], ['PageDown', 1], ['PageDown', 2]];
+      for (const [key, id, name] of walk) {
+        await press(key);
+        const now = await where();
+        assert.equal(now.creature, `creature-${id}`, `after ${key}`);
+        assert.match(now.name, name || /./);
+      }
+      await ringOn(2);
+      await panelIs('rebred');
+    });
+
     it('moves the view by a key and the pad, turns it by Shift+arrow and a button', async () => {
       const start = await ringOn(2);
       await press('l');
@@ -222,10 +247,10 @@ for (const engine of ENGINES) {
       for (let k = 0; k < 8; ++k) await press('Shift+Tab');
       await ringOn(2);
       // A creature's element pressed, as assistive technology presses it, is a pick.
-      await page.$eval('#creature-1', (item) => item.click());
+      await page.$eval('#creature-0', (item) => item.click());
       await frames(page, 3);
-      assert.equal((await where()).said, 'Creature 1 picked first.');
-      await ringOn(1, /picked first$/);
+      assert.equal((await where()).said, 'Creature 0 picked first.');
+      await ringOn(0, /picked first$/);
       await panelIs('rebred');
     });
 
@@ -266,11 +291,25 @@ for (const engine of ENGINES) {
       assert.equal((await where()).focus, 'canvas');
       await press('j');
       assert.ok(await standsAt(2) < moved - 20, 'j did not move the view from the canvas');
-      await ringOn(1);
+      await ringOn(0);
       await panelIs('rebred');
     });
 
     it('ends at Escape as the desktop does, from anywhere on the page', async () => {
+      // A click on the sky focuses the canvas as a mouse does: no ring, and the program's pointer
+      // stays where the mouse put it, until a key.
+      await press('Tab');
+      const box = await (await page.$('#canvas')).boundingBox();
+      await page.mouse.click(box.x + 4, box.y + 4);
+      await frames(page, 3);
+      assert.deepEqual(await where(), { ...await where(), focus: 'canvas', creature: 'creature-0',
+        ring: null });
+      const pointer = await page.evaluate(async () => (await import('./input.js')).pointerAt());
+      assert.ok(pointer.x < 8 && pointer.y < 8, JSON.stringify(pointer));
+      await press('ArrowLeft');
+      await ringOn(1);
+      await press('ArrowRight');
+      await panelIs('rebred');
       assert.deepEqual(await visit('Tab', CONTROLS.length), CONTROLS);
       await press('Escape');
       await panelIs('ended');
