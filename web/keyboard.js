@@ -259,16 +259,12 @@ canvas.addEventListener('click', (event) => {
 });
 
 // Tabbed to: the keyboard takes over where it left off. A click that focuses the canvas changes
-// nothing that shows, even where the browser would show the focus (after a focus by keyboard
-// elsewhere); a pointer used on the canvas hands the pointer back to the mouse.
-let pressed = false;  // a pointer has been pressed on the canvas since it last had the focus
+// nothing that shows; a pointer used on the canvas hands the pointer back to the mouse.
 canvas.addEventListener('focus', () => {
-  const byPointer = pressed;
-  pressed = false;
   const state = creatures();
   if (!state || state.title) return;
   if (active === null) active = 0;
-  if (canvas.matches(':focus-visible') && !byPointer) {
+  if (canvas.matches(':focus-visible')) {
     keys = keys.then(() => choose(active));
   } else {
     showNames(state);
@@ -277,14 +273,11 @@ canvas.addEventListener('focus', () => {
 });
 // Focus gone elsewhere in the page ends the keyboard's turn; another window or tab does not.
 canvas.addEventListener('blur', () => {
-  pressed = false;
   if (document.activeElement !== canvas) keyboard = false;
 });
 for (const type of ['pointerdown', 'pointermove']) {
   canvas.addEventListener(type, (event) => {
-    if (!event.isTrusted) return;
-    keyboard = false;
-    if (type === 'pointerdown') pressed = document.activeElement !== canvas;
+    if (event.isTrusted) keyboard = false;
   });
 }
 
