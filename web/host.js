@@ -53,6 +53,18 @@ async function programScript(code) {
   return globalThis.createCreatures;
 }
 
+// The program's files, downloading from the first call on: a worker that can draw begins them as
+// it starts, before the page has heard that it can.
+let downloads = null;
+export function startDownloads() {
+  if (!downloads) {
+    downloads = Promise.all([compiled('creatures.wasm.gz'), expanded('creatures.data.gz'),
+      expanded('title.raw.gz'), expanded('creatures.js.gz')]);
+    downloads.catch(() => {});
+  }
+  return downloads;
+}
+
 // Runs a host that posts its messages with post; returns the function that takes the page's.
 export function host(post) {
   let Module = null;
@@ -153,10 +165,8 @@ export function host(post) {
   }
 
   async function start({ canvas, paused, startFiles }) {
-    // The downloads begin at once; each failure is taken up below, in order.
-    const files = Promise.all([compiled('creatures.wasm.gz'), expanded('creatures.data.gz'),
-      expanded('title.raw.gz'), expanded('creatures.js.gz')]);
-    files.catch(() => {});
+    // The downloads are under way; each failure is taken up below, in order.
+    const files = startDownloads();
     canvas.addEventListener('webglcontextlost', () => fail({ lost: true }));
     context = await makeContext(canvas);
     if (!context) {

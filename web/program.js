@@ -134,7 +134,7 @@ class Program extends EventTarget {
   // Starts the program on the page's canvas: in a worker where one can draw, else in the page.
   async start({ paused, startFiles = null }) {
     const settings = { paused, startFiles };
-    const worker = await drawingWorker();
+    const worker = await workerReady;
     if (worker) {
       this.inWorker = true;
       const offscreen = canvas.transferControlToOffscreen();
@@ -187,5 +187,9 @@ function drawingWorker() {
     worker.addEventListener('error', refused);
   });
 }
+
+// The worker starts with the page's scripts, so that it is ready, its downloads under way, when
+// the page has painted and starts the program.
+const workerReady = drawingWorker();
 
 export const program = new Program();

@@ -5,6 +5,9 @@
 // OffscreenCanvas of its own, which also readies the browser's renderer for the program's.
 'use strict';
 
+// The host's modules come while the probe below runs.
+const hostModule = import('./host.js');
+
 let canDraw = false;
 try {
   const probe = new OffscreenCanvas(1, 1).getContext('webgl');
@@ -31,7 +34,8 @@ addEventListener('unhandledrejection', (event) => {
 const waiting = [];
 let receive = (message) => waiting.push(message);
 addEventListener('message', (event) => receive(event.data));
-import('./host.js').then(({ host }) => {
+hostModule.then(({ host, startDownloads }) => {
+  if (canDraw) startDownloads();
   receive = host((message) => postMessage(message));
   for (const message of waiting.splice(0)) receive(message);
   postMessage({ canDraw });
