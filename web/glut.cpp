@@ -1,5 +1,5 @@
 // GLUT in the browser, on documented Emscripten interfaces only: the window is an EGL context on
-// the page's canvas, the main loop is emscripten_set_main_loop (one turn per animation frame), and
+// the page's canvas, the main loop is emscripten_set_main_loop (one frame per animation frame), and
 // input comes from the page, which calls the exported functions below with what GLUT would have
 // passed. Nothing listens to the page here: the page decides what reaches the program.
 #include "web/glut.h"
@@ -41,9 +41,12 @@ bool loopStopped = false;
 FrameShown frameShown = nullptr;
 InputTaken inputTakenCallback = nullptr;
 
-// One turn of the main loop, in an animation frame: the idle callback, then the display pass if
-// one has been asked for. The pass run here is the one the browser shows when the frame ends.
-void frame() {
+// One frame: the idle callback, then the display pass if one has been asked for. The browser shows
+// what the pass drew once the task that ran it has ended.
+bool frameQueued = false;
+
+void frame(void*) {
+    frameQueued = false;
     if (loopStopped) return;
     if (!motionPaused && callbacks.idle) callbacks.idle();
     if (!redisplayPosted || !callbacks.display) return;
@@ -52,6 +55,17 @@ void frame() {
     callbacks.display();
     webFrameShown = false;
     if (frameShown) frameShown();
+}
+
+// One turn of the main loop, in an animation frame: the frame itself runs in a task of its own,
+// queued now. In a worker an animation frame is a task like the page's messages, and Firefox
+// queues it when it is due: while a long display pass runs, the next one is queued already, and
+// input that comes during the pass would wait for it too. Queued from the animation frame, the frame comes after that input, which
+// is then shown one pass sooner. Frames come no more often than animation frames.
+void animationFrame() {
+    if (loopStopped || frameQueued) return;
+    frameQueued = true;
+    emscripten_async_call(frame, nullptr, 0);
 }
 
 // After each input: while the motion is paused nothing else asks for a frame, so this one shows
@@ -128,7 +142,7 @@ void glutMainLoop() {
     if (callbacks.reshape) callbacks.reshape(windowWidth, windowHeight);
     redisplayPosted = true;
     // 0 frames per second: the browser's animation frames. Throws to leave the caller's stack.
-    emscripten_set_main_loop(frame, 0, 1);
+    emscripten_set_main_loop(animationFrame, 0, 1);
 }
 
 int glutGet(GLenum what) {
