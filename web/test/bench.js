@@ -3,8 +3,9 @@
 // (median of five loads), in headless Chromium, Firefox and WebKit one after the other; the
 // site's download size, raw and compressed; Lighthouse's mobile and desktop runs
 // (CREATURES_LIGHTHOUSE_RUNS each, 3 by default), with what a first visit fetches and the long
-// tasks of each mobile run; and the answer times of breeding clicks in Chromium (answers.js,
-// median of CREATURES_ANSWER_ROUNDS pages, 3 by default).
+// tasks of each mobile run; and the answer times of breeding clicks in each engine (answers.js,
+// medians over CREATURES_ANSWER_ROUNDS pages, 3 by default, each breeding each ripple three
+// times).
 //
 // Usage: node web/test/bench.js BUILD_WEB_DIR [ENGINE...]   (Firefox and WebKit need DISPLAY)
 'use strict';
@@ -138,7 +139,8 @@ async function main() {
       console.log(`Answer times in ${engine} (median), ms: from the click to the frame that ` +
                   'shows it; INP = input delay + processing + presentation');
       for (const [name, parts] of Object.entries(answers)) {
-        console.log(`  ${name.padEnd(32)} shown ${parts.shown.toFixed(0).padStart(4)}` +
+        console.log(`  ${name.padEnd(32)} ${String(parts.clicks).padStart(2)} clicks, shown ` +
+          `${parts.shown.toFixed(0).padStart(4)}` +
           (parts.inp === undefined ? '' : `, INP ${parts.inp.toFixed(0).padStart(4)} = ` +
             `${parts.delay.toFixed(1)} + ${parts.processing.toFixed(1)} + ` +
             `${parts.presentation.toFixed(1)}`));
