@@ -44,28 +44,42 @@ InputTaken inputTakenCallback = nullptr;
 // One frame: the idle callback, then the display pass if one has been asked for. The browser shows
 // what the pass drew once the task that ran it has ended.
 bool frameQueued = false;
+double lastFrameMs = 0.0;  // how long the last frame took
 
-void frame(void*) {
-    frameQueued = false;
+void runFrame() {
     if (loopStopped) return;
+    const double start = emscripten_get_now();
     if (!motionPaused && callbacks.idle) callbacks.idle();
-    if (!redisplayPosted || !callbacks.display) return;
-    redisplayPosted = false;
-    webFrameShown = true;
-    callbacks.display();
-    webFrameShown = false;
-    if (frameShown) frameShown();
+    if (redisplayPosted && callbacks.display) {
+        redisplayPosted = false;
+        webFrameShown = true;
+        callbacks.display();
+        webFrameShown = false;
+        if (frameShown) frameShown();
+    }
+    lastFrameMs = emscripten_get_now() - start;
 }
 
-// One turn of the main loop, in an animation frame: the frame itself runs in a task of its own,
-// queued now. In a worker an animation frame is a task like the page's messages, and Firefox
-// queues it when it is due: while a long display pass runs, the next one is queued already, and
-// input that comes during the pass would wait for it too. Queued from the animation frame, the frame comes after that input, which
-// is then shown one pass sooner. Frames come no more often than animation frames.
+void queuedFrame(void*) {
+    frameQueued = false;
+    runFrame();
+}
+
+// One turn of the main loop, in an animation frame. In a worker an animation frame is a task like
+// the page's messages, and Firefox queues it when it is due: after a frame longer than an
+// animation frame (60 a second), the next one is queued already, and input that came during that
+// frame would wait for it too. Then the frame runs in a task of its own queued now, after that
+// input, which is shown one frame sooner; a short frame runs here, at once.
+constexpr double ANIMATION_FRAME_MS = 1000.0 / 60.0;
+
 void animationFrame() {
     if (loopStopped || frameQueued) return;
+    if (lastFrameMs <= ANIMATION_FRAME_MS) {
+        runFrame();
+        return;
+    }
     frameQueued = true;
-    emscripten_async_call(frame, nullptr, 0);
+    emscripten_async_call(queuedFrame, nullptr, 0);
 }
 
 // After each input: while the motion is paused nothing else asks for a frame, so this one shows
