@@ -6,8 +6,9 @@
 // the page at once, so only the first figure says when the children are seen.
 //
 // The click's time is taken here, as the press is sent, on this process's clock set against the
-// page's: an event's own timeStamp is taken, in Firefox and WebKit, only when the page's thread
-// gets to it, which leaves out the wait behind a display pass running on that thread. Clicks come
+// browser's (through a blank page of its own, whose thread is free to answer at once): an event's
+// own timeStamp is taken, in Firefox and WebKit, only when the page's thread gets to it, which
+// leaves out the wait behind a display pass running on that thread. Clicks come
 // at varied times in the program's frame (whose phase would otherwise follow the test's waits).
 // The population is grown to 31 by breeding leaves (with real clicks on the creatures, where the
 // program says they stand), then measured, on each page:
@@ -55,8 +56,8 @@ function lastInteraction() {
            processing: processingEnd - processingStart, presentation: end - processingEnd };
 }
 
-// The page's clock (its time origin plus now) less this process's, from the quickest of a few
-// round trips.
+// The browser's clock (a page's time origin plus now) less this process's, from the quickest of a
+// few round trips to a page that does nothing else.
 async function clockOffset(page) {
   let best = null;
   for (let i = 0; i < 7; ++i) {
@@ -72,6 +73,9 @@ async function clockOffset(page) {
 
 async function measureOnce(browser, folder, repeats) {
   const site = await serve(folder);
+  // Opened first, so that the measured page is the one in front.
+  const clock = await browser.newPage();
+  await clock.goto(`${site.url}no-such-page`);
   const page = await browser.newPage();
   try {
     await page.setViewport({ width: 1100, height: 1200, deviceScaleFactor: 1 });
@@ -114,7 +118,7 @@ async function measureOnce(browser, folder, repeats) {
         await page.mouse.move(at.x, at.y);
         await frames(page, 2);
         if (index === b) {
-          const offset = await clockOffset(page);
+          const offset = await clockOffset(clock);
           phase = (phase + 37) % 185;
           await new Promise((resolve) => setTimeout(resolve, phase));
           sent = performance.timeOrigin + performance.now() + offset;
@@ -164,6 +168,7 @@ async function measureOnce(browser, folder, repeats) {
     return results;
   } finally {
     await page.close();
+    await clock.close();
     site.stop();
   }
 }
