@@ -8,8 +8,8 @@
 // The click's time is taken here, as the press is sent, on this process's clock set against the
 // browser's (through a blank page of its own, whose thread is free to answer at once): an event's
 // own timeStamp is taken, in Firefox and WebKit, only when the page's thread gets to it, which
-// leaves out the wait behind a display pass running on that thread. Clicks come
-// at varied times in the program's frame (whose phase would otherwise follow the test's waits).
+// leaves out the wait behind a display pass running on that thread. Clicks come at varied times
+// in the program's frame (whose phase would otherwise follow the test's waits).
 // The population is grown to 31 by breeding leaves (with real clicks on the creatures, where the
 // program says they stand), then measured, on each page:
 //   - a click that breeds two leaves at a population of 31 (two children: 33);
